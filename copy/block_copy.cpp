@@ -1,0 +1,111 @@
+#include "copy/block_copy.h"
+
+#include <utility>
+
+#include "copy/parent_link.h"
+#include "scene/line_kind.h"
+#include "scene/scene_queries.h"
+
+namespace graftling {
+
+namespace {
+
+// A run of new lines linked among themselves but not into any list. It owns
+// them until spliceAfter hands them to the list.
+class LineChain {
+ public:
+  LineChain() = default;
+  LineChain(const LineChain&) = delete;
+  LineChain& operator=(const LineChain&) = delete;
+  ~LineChain() {
+    while (first_ != nullptr) delete std::exchange(first_, first_->next);
+  }
+
+  bool append(LinePtr line) {
+    if (!line) return false;
+    SceneLine* added = line.release();
+    added->prev = last_;
+    if (last_ == nullptr) {
+      first_ = added;
+    } else {
+      last_->next = added;
+    }
+    last_ = added;
+    return true;
+  }
+
+  SceneLine* first() const { return first_; }
+
+  // Links the whole run directly after anchor; the list owns it from then on.
+  SceneLine* spliceAfter(SceneLine* anchor) {
+    SceneLine* following = anchor->next;
+    anchor->next = first_;
+    first_->prev = anchor;
+    last_->next = following;
+    if (following != nullptr) following->prev = last_;
+    last_ = nullptr;
+    return std::exchange(first_, nullptr);
+  }
+
+ private:
+  SceneLine* first_ = nullptr;
+  SceneLine* last_ = nullptr;
+};
+
+// Duplicates first..last of the live list into chain.
+bool duplicateRange(const SceneLine* first, const SceneLine* last, LineChain& chain) {
+  for (const SceneLine* line = first;; line = line->next) {
+    if (!chain.append(duplicateLine(*line))) return false;
+    if (line == last) return true;
+  }
+}
+
+// Copies first..last after anchor, optionally with a blank line after the copy
+// and a new parent number in it. Returns the copy of first, or null.
+SceneLine* copyBlock(SceneLines& lines, SceneLine* anchor, SceneLine* first, SceneLine* last,
+                     bool addBlankLine, std::optional<std::int32_t> newParent) {
+  LineChain chain;
+  if (!duplicateRange(first, last, chain)) return nullptr;
+  std::string_view lineEnd = sceneLineEnd(lines);
+  if (newParent) {
+    // The chain's first line stands for the block's kind until classification.
+    chain.first()->kind = first->kind;
+    if (!setParentNumber(chain.first(), *newParent, lineEnd)) return nullptr;
+  }
+  if (addBlankLine && !chain.append(makeLine(lineEnd))) return nullptr;
+  SceneLine* copy = chain.spliceAfter(anchor);
+  classifyLines(lines);
+  return copy;
+}
+
+}  // namespace
+
+bool copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n) {
+  SceneLine* anchor = objectSectionEnd(lines);
+  if (anchor == nullptr) return false;
+  SceneLine* first = findObjectLine(lines, fileName, n);
+  if (first == nullptr) return false;
+  SceneLine* last = objectBlockEnd(first);
+  if (last == nullptr) return false;
+  return copyBlock(lines, anchor, first, last, false, std::nullopt) != nullptr;
+}
+
+SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
+  SceneLine* anchor = objectSectionEnd(lines);
+  if (anchor == nullptr) return nullptr;
+  SceneLine* last = objectBlockEnd(itemLine);
+  if (last == nullptr) return nullptr;
+  return copyBlock(lines, anchor, itemLine, last, true, newParent);
+}
+
+SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
+  SceneLine* anchor = lightSectionEnd(lines);
+  if (anchor == nullptr) return nullptr;
+  SceneLine* first = findLine(itemLine, "AddLight");
+  if (first == nullptr) return nullptr;
+  SceneLine* last = lightBlockEnd(first);
+  if (last == nullptr) return nullptr;
+  return copyBlock(lines, anchor, first, last, true, newParent);
+}
+
+}  // namespace graftling

@@ -1,0 +1,36 @@
+// Duplicates one object or light block at the end of its section.
+#ifndef GRAFTLING_COPY_BLOCK_COPY_H_
+#define GRAFTLING_COPY_BLOCK_COPY_H_
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "scene/scene_lines.h"
+
+namespace graftling {
+
+// Every copy is whole or absent: the duplicates are made and finished apart
+// from the list and linked in one step, so a failure leaves the list as it was.
+// A complete copy re-classifies the list before the operation returns.
+
+// Copies the picked object's block (the n-th object line whose value is
+// fileName, up to its "ShadowOptions" line) after the object-section anchor,
+// with no blank line after it. True when the copy was made.
+bool copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n);
+
+// Copies the object block that begins at itemLine after the object-section
+// anchor and adds a blank line after it. With newParent, the copy's
+// "ParentObject" line reads newParent before the copy is linked. Returns the
+// copy of itemLine, or null when no copy was made.
+SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine,
+                           std::optional<std::int32_t> newParent = std::nullopt);
+
+// The same for the light block that begins at the first "AddLight" line at or
+// after itemLine, placed after the light-section anchor.
+SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine,
+                          std::optional<std::int32_t> newParent = std::nullopt);
+
+}  // namespace graftling
+
+#endif  // GRAFTLING_COPY_BLOCK_COPY_H_

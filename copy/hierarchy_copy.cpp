@@ -1,0 +1,132 @@
+#include "copy/hierarchy_copy.h"
+
+#include <new>
+#include <utility>
+
+#include "copy/block_copy.h"
+#include "host/service_slots.h"
+#include "scene/line_kind.h"
+#include "scene/scene_queries.h"
+
+namespace graftling {
+
+namespace {
+
+// Whether a line found by a child search may be copied in this run: an item
+// of the saved scene, not yet copied.
+bool isCopyable(const CopyRun& run, const SceneLine* child) {
+  if (child->kind == KindObject && child->objectNumber > run.savedObjectCount) return false;
+  return run.copied.count(child) == 0;
+}
+
+// Copies one item's block attached to newParent and records the source and
+// the copy as taken. Shows the error for its kind when it cannot.
+SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
+  SceneLine* copy = itemLine->kind == KindObject ? copyObjectBlock(run.lines, itemLine, newParent)
+                                                 : copyLightBlock(run.lines, itemLine, newParent);
+  if (copy == nullptr) {
+    showError("ErrorLWPanelServices", itemLine->kind == KindObject ? "DontCreateObj" : "DontCreateLight");
+    return nullptr;
+  }
+  run.copied.insert(itemLine);
+  run.copied.insert(copy);
+  return copy;
+}
+
+// An item whose children are being copied. pending is the child found last;
+// the search resumes after it once that child's own branch is done.
+struct Frame {
+  SceneLine* item;
+  std::int32_t copyNumber;
+  SceneLine* cursor;
+  SceneLine* pending;
+};
+
+}  // namespace
+
+std::int32_t cloneIndexFromName(std::string_view name) {
+  if (name.empty() || name.back() != ')') return 1;
+  std::size_t open = name.rfind('(');
+  if (open == std::string_view::npos) return 1;
+  std::string_view group = name.substr(open + 1, name.size() - open - 2);
+  if (group.empty() || group.size() > 10) return 1;
+  std::int64_t value = 0;
+  for (char c : group) {
+    if (c < '0' || c > '9') return 1;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 2147483647) return 1;
+  return static_cast<std::int32_t>(value);
+}
+
+int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
+  SceneLine* copy = copyItemBlock(run, itemLine, newParent);
+  if (copy == nullptr) return 0;
+  // A light is never a parent in a scene: its children are not searched.
+  if (itemLine->kind != KindObject) return 1;
+  std::vector<Frame> stack;
+  stack.push_back(Frame{itemLine, copy->objectNumber, run.lines.head, nullptr});
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.pending != nullptr) {
+      frame.cursor = std::exchange(frame.pending, nullptr)->next;
+      if (frame.cursor == run.stop) {
+        stack.pop_back();
+        continue;
+      }
+    }
+    SceneLine* child = findChildItem(frame.cursor, frame.item->objectNumber, run.stop);
+    if (child == nullptr) {
+      stack.pop_back();
+      continue;
+    }
+    frame.pending = child;
+    if (!isCopyable(run, child)) continue;
+    SceneLine* childCopy = copyItemBlock(run, child, frame.copyNumber);
+    if (childCopy != nullptr && child->kind == KindObject) {
+      stack.push_back(Frame{child, childCopy->objectNumber, run.lines.head, nullptr});
+    }
+  }
+  return 1;
+}
+
+int copyHierarchy(SceneLines& lines, LWItemID item) {
+  if (gServices.itemInfo == nullptr || gServices.objectInfo == nullptr) return 0;
+  const char* name = gServices.itemInfo->name(item);
+  std::int32_t n = cloneIndexFromName(name != nullptr ? name : "");
+  const char* fileNameText = gServices.objectInfo->filename(item);
+  std::string_view fileName = fileNameText != nullptr ? fileNameText : "";
+
+  SceneLine* rootLine = findObjectLine(lines, fileName, n);
+  if (rootLine == nullptr) {
+    showError("Graftling:", "Picked object not found in the saved scene");
+    return 0;
+  }
+  std::int32_t savedObjectCount = lines.nextObjectNumber - 1;
+  if (!copyRootObject(lines, fileName, n)) {
+    showError("Graftling:", "Unable to copy the picked object");
+    return 0;
+  }
+  std::int32_t newParent = lines.nextObjectNumber - 1;
+  SceneLine* stop = lightSectionEnd(lines);
+  if (stop == nullptr) {
+    showError("Graftling:", "No camera found in the saved scene");
+    return 0;
+  }
+  try {
+    CopyRun run{lines, stop, savedObjectCount, {}};
+    run.copied.insert(rootLine);
+    SceneLine* cursor = lines.head;
+    for (;;) {
+      SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
+      if (child == nullptr) return 1;
+      if (isCopyable(run, child) && copyItemTree(run, child, newParent) == 0) return 0;
+      cursor = child->next;
+    }
+  } catch (const std::bad_alloc&) {
+    showError("Graftling:", "Not enough memory to copy the branch");
+    return 0;
+  }
+}
+
+}  // namespace graftling

@@ -1,0 +1,42 @@
+// Copies the picked object and its whole branch of descendants.
+#ifndef GRAFTLING_COPY_HIERARCHY_COPY_H_
+#define GRAFTLING_COPY_HIERARCHY_COPY_H_
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "host/host_services.h"
+#include "scene/scene_lines.h"
+
+namespace graftling {
+
+// The clone index in a host display name: the number between the last "(" and
+// a final ")", when it is 1 to 10 digits with a value of at least 1; else 1.
+std::int32_t cloneIndexFromName(std::string_view name);
+
+// What one run knows beyond the list: the end of every child search, the
+// saved scene's object count and the items already copied, so that no item is
+// copied twice and no copy is ever taken for a child.
+struct CopyRun {
+  SceneLines& lines;
+  SceneLine* stop;
+  std::int32_t savedObjectCount;
+  std::unordered_set<const SceneLine*> copied;
+};
+
+// Copies the block at itemLine, attached to newParent, then its descendants
+// depth first, each child in list order. Walks with an explicit stack, so
+// depth costs no native stack. A descendant that cannot be copied is reported
+// and skipped with its branch. 1 when itemLine's block was copied, else 0.
+int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent);
+
+// Copies the picked item and its branch in the list, taking the item's name
+// and file name from the host services in the module slots. 1 on success;
+// 0 after an error has been shown.
+int copyHierarchy(SceneLines& lines, LWItemID item);
+
+}  // namespace graftling
+
+#endif  // GRAFTLING_COPY_HIERARCHY_COPY_H_

@@ -1,0 +1,25 @@
+// Points a copied block at its new parent object.
+#ifndef GRAFTLING_COPY_PARENT_LINK_H_
+#define GRAFTLING_COPY_PARENT_LINK_H_
+
+#include <cstdint>
+#include <string_view>
+
+#include "scene/scene_lines.h"
+
+namespace graftling {
+
+// Rewrites the first "ParentObject" line of the block that starts at copyLine
+// (an object block when copyLine is an object line, a light block otherwise)
+// to read newParent. False only when storage ran out; the line is then as it
+// was. A block without an end or a parent line is left alone.
+bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_view lineEnd = "\n");
+
+// Keeps the text up to and including its first space and puts number in
+// decimal and lineEnd after it. A text without a space is left alone. False
+// only when storage ran out; the line then keeps its old text.
+bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lineEnd = "\n");
+
+}  // namespace graftling
+
+#endif  // GRAFTLING_COPY_PARENT_LINK_H_

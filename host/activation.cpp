@@ -1,0 +1,93 @@
+#include "host/activation.h"
+
+#include <string>
+
+#include "copy/scene_exchange.h"
+#include "host/platform.h"
+#include "host/service_slots.h"
+
+namespace graftling {
+
+namespace {
+
+ControlDescription gPickerDescription;
+PanelValue gPickerValue = {kValueTypeInteger, 0, {}};
+
+// Destroys the panel when the activation leaves, however it leaves.
+class PanelOwner {
+ public:
+  PanelOwner(const PanelServices* services, LWPanelID panel) : services_(services), panel_(panel) {}
+  PanelOwner(const PanelOwner&) = delete;
+  PanelOwner& operator=(const PanelOwner&) = delete;
+  ~PanelOwner() { services_->destroy(panel_); }
+
+ private:
+  const PanelServices* services_;
+  LWPanelID panel_;
+};
+
+template <typename Record>
+bool lookUp(GlobalFunc global, const char* name, const Record*& slot) {
+  slot = static_cast<const Record*>(global(name, 0));
+  return slot != nullptr;
+}
+
+// Shows the panel; returns the item to copy, or 0 when there is none.
+LWItemID pickObject(GlobalFunc global, const PanelServices* panels, LWPanelID panel, LWItemID first) {
+  gPickerDescription = ControlDescription{kControlItemPicker, global, kItemTypeObject, {}};
+  LWControl* control = panels->addControl(panel, "LWListControl", &gPickerDescription, kPickerLabel);
+  if (control == nullptr) {
+    showError("Duoooh!:", "Unable to create panel");
+    return nullptr;
+  }
+  gPickerValue.value = reinterpret_cast<intptr_t>(first);
+  control->set(control, kControlTagValue, &gPickerValue);
+  int confirmed = panels->open(panel, 7);
+  control->get(control, kControlTagValue, &gPickerValue);
+  LWItemID picked = reinterpret_cast<LWItemID>(gPickerValue.value);
+  // A cancelled panel copies nothing.
+  return confirmed != 0 ? picked : nullptr;
+}
+
+int runActivation(long version, GlobalFunc global, void* local) {
+  if (version != 1) return 1;
+  if (!lookUp(global, "Info Messages", gServices.messages) || !lookUp(global, "LW Item Info", gServices.itemInfo) ||
+      !lookUp(global, "LW Object Info", gServices.objectInfo) ||
+      !lookUp(global, "LW Scene Info", gServices.sceneInfo)) {
+    return 2;
+  }
+  LWItemID first = gServices.itemInfo->first(kItemTypeObject, nullptr);
+  const PanelServices* panels = nullptr;
+  if (!lookUp(global, "LWPanelServices", panels)) {
+    showError("Unable to active global LWPanelServices", " please add plugin lwpanels.p");
+    return 2;
+  }
+  LWPanelID panel = panels->create(kPanelTitle, const_cast<PanelServices*>(panels));
+  if (panel == nullptr) {
+    showError("Duoooh!:", "Unable to create panel");
+    return 0;
+  }
+  PanelOwner owner(panels, panel);
+  LWItemID picked = pickObject(global, panels, panel, first);
+  if (picked == nullptr) return 0;
+  std::string tempFile = platform::createUniqueFile();
+  if (tempFile.empty()) {
+    showError("Graftling:", "Unable to create a temporary file");
+    return 0;
+  }
+  exchangeScene(static_cast<const LayoutGeneric*>(local), tempFile.c_str(), picked);
+  return 0;
+}
+
+}  // namespace
+
+int activate(long version, GlobalFunc global, void* local) {
+  try {
+    return runActivation(version, global, local);
+  } catch (...) {
+    // Nothing thrown may reach the host.
+    return 0;
+  }
+}
+
+}  // namespace graftling

@@ -1,0 +1,125 @@
+// The host's service records as the plug-in sees them: plain C tables of
+// function pointers, read by position. Only the marked positions are called.
+#ifndef GRAFTLING_HOST_HOST_SERVICES_H_
+#define GRAFTLING_HOST_HOST_SERVICES_H_
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// An opaque host item; 0 means none. Pointer-sized, so one word on 32 bits.
+typedef void* LWItemID;
+
+// The host's global-lookup function: a service record by name, or null.
+typedef void* (*GlobalFunc)(const char* serviceName, int useMode);
+
+typedef void (*ReservedFunc)(void);
+
+enum { kItemTypeObject = 0 };
+
+// "Info Messages"
+typedef struct MessageFuncs {
+  void (*info)(const char* first, const char* second);
+  void (*error)(const char* first, const char* second);
+} MessageFuncs;
+
+// "LW Item Info"
+typedef struct ItemInfo {
+  LWItemID (*first)(int itemType, LWItemID parent);
+  ReservedFunc reserved2[7];
+  const char* (*name)(LWItemID item);
+} ItemInfo;
+
+// "LW Object Info"
+typedef struct ObjectInfo {
+  const char* (*filename)(LWItemID item);
+} ObjectInfo;
+
+// "LW Scene Info"
+typedef struct SceneInfo {
+  const char* name;
+  const char* filename;
+} SceneInfo;
+
+// A panel control; the control handle is its own record.
+typedef struct LWControl LWControl;
+
+enum { kValueTypeInteger = 2, kControlTagValue = 4 };
+
+// The value record: ten 32-bit words on a 32-bit host.
+typedef struct PanelValue {
+  int32_t type;
+  intptr_t value;
+  int32_t reserved[8];
+} PanelValue;
+
+struct LWControl {
+  ReservedFunc reserved1;
+  void (*get)(LWControl* control, int tag, PanelValue* value);
+  void (*set)(LWControl* control, int tag, PanelValue* value);
+};
+
+enum { kControlItemPicker = 16 };
+
+// Describes the picker control: six 32-bit words on a 32-bit host.
+typedef struct ControlDescription {
+  int32_t type;
+  GlobalFunc global;
+  int32_t itemType;
+  int32_t reserved[3];
+} ControlDescription;
+
+typedef void* LWPanelID;
+
+// "LWPanelServices"
+typedef struct PanelServices {
+  LWPanelID (*create)(const char* title, void* data);
+  void (*destroy)(LWPanelID panel);
+  int (*open)(LWPanelID panel, int flags);
+  ReservedFunc reserved4[5];
+  LWControl* (*addControl)(LWPanelID panel, const char* typeName, ControlDescription* description,
+                           const char* label);
+} PanelServices;
+
+// The "LayoutGeneric" local record handed to the activation.
+typedef struct LayoutGeneric {
+  int (*saveScene)(const char* fileName);
+  int (*loadScene)(const char* fileName, const char* sceneName);
+} LayoutGeneric;
+
+typedef int (*ActivateFunc)(long version, GlobalFunc global, void* local);
+
+typedef struct ServerRecord {
+  const char* className;
+  const char* name;
+  ActivateFunc activate;
+} ServerRecord;
+
+// The record the host reads first: six 32-bit words on a 32-bit host.
+typedef struct ModuleDescriptor {
+  uint32_t sysSync;
+  uint32_t sysVersion;
+  uint32_t sysMachine;
+  void* (*startup)(void);
+  void (*shutdown)(void* serverData);
+  ServerRecord* serverDefs;
+} ModuleDescriptor;
+
+#define GRAFTLING_MODULE_SYNC 0x04121994u
+#define GRAFTLING_MODULE_VERSION 2u
+#define GRAFTLING_MODULE_MACHINE 0x300u
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+
+#if defined(__cplusplus) && UINTPTR_MAX == 0xffffffffu
+static_assert(sizeof(PanelValue) == 10 * 4, "the value record is ten 32-bit words");
+static_assert(sizeof(ControlDescription) == 6 * 4, "the control description is six words");
+static_assert(sizeof(ModuleDescriptor) == 6 * 4, "the module record is six words");
+static_assert(sizeof(ServerRecord) == 3 * 4, "a server entry is three words");
+#endif
+
+#endif  // GRAFTLING_HOST_HOST_SERVICES_H_

@@ -1,0 +1,46 @@
+// The few operating-system services the plug-in and its tools need. One file
+// per platform implements them: platform_posix.cpp and platform_win32.cpp.
+#ifndef GRAFTLING_HOST_PLATFORM_H_
+#define GRAFTLING_HOST_PLATFORM_H_
+
+#include <cstdio>
+#include <string>
+
+namespace graftling::platform {
+
+// Creates a new, empty file under a unique name in directory (the system's
+// temporary directory when empty) and returns its path; empty on failure.
+std::string createUniqueFile(const std::string& directory = std::string());
+
+bool removeFile(const std::string& path);
+
+// Replaces target with source in one step, as far as the system allows.
+bool replaceFile(const std::string& source, const std::string& target);
+
+bool isTerminal(std::FILE* stream);
+
+bool setEnvironment(const char* name, const std::string& value);
+
+// A loaded shared library; unloaded when the owner goes.
+class Library {
+ public:
+  Library() = default;
+  explicit Library(const std::string& path);
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  ~Library();
+
+  bool isOpen() const { return handle_ != nullptr; }
+  // The address of an exported symbol, or null.
+  void* symbol(const char* name) const;
+  // Why the last open failed, in the system's words.
+  const std::string& error() const { return error_; }
+
+ private:
+  void* handle_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace graftling::platform
+
+#endif  // GRAFTLING_HOST_PLATFORM_H_

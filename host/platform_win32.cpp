@@ -1,0 +1,46 @@
+#include <io.h>
+#include <stdlib.h>
+#include <windows.h>
+
+#include "host/platform.h"
+
+namespace graftling::platform {
+
+std::string createUniqueFile(const std::string& directory) {
+  std::string dir = directory;
+  if (dir.empty()) {
+    char tempPath[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof tempPath, tempPath);
+    if (length == 0 || length > MAX_PATH) return std::string();
+    dir.assign(tempPath, length);
+  }
+  char name[MAX_PATH + 1];
+  if (GetTempFileNameA(dir.c_str(), "gft", 0, name) == 0) return std::string();
+  return std::string(name);
+}
+
+bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool replaceFile(const std::string& source, const std::string& target) {
+  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+bool setEnvironment(const char* name, const std::string& value) { return _putenv_s(name, value.c_str()) == 0; }
+
+Library::Library(const std::string& path) {
+  handle_ = LoadLibraryA(path.c_str());
+  if (handle_ == nullptr) error_ = "LoadLibrary failed with error " + std::to_string(GetLastError());
+}
+
+Library::~Library() {
+  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+}
+
+void* Library::symbol(const char* name) const {
+  if (handle_ == nullptr) return nullptr;
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+}
+
+}  // namespace graftling::platform

@@ -1,0 +1,159 @@
+#include "scene/scene_lines.h"
+
+#include <new>
+#include <utility>
+
+#include "scene/line_kind.h"
+
+namespace graftling {
+
+SceneLines::~SceneLines() {
+  SceneLine* line = head;
+  while (line != nullptr) {
+    SceneLine* next = line->next;
+    delete line;
+    line = next;
+  }
+}
+
+void SceneLines::append(LinePtr line) {
+  SceneLine* raw = line.release();
+  raw->next = nullptr;
+  raw->prev = tail;
+  if (tail == nullptr) {
+    head = raw;
+  } else {
+    tail->next = raw;
+  }
+  tail = raw;
+}
+
+namespace {
+
+struct FileSource {
+  std::FILE* stream;
+  int get() { return std::getc(stream); }
+  bool failed() const { return std::ferror(stream) != 0; }
+};
+
+struct MemorySource {
+  std::string_view bytes;
+  std::size_t at = 0;
+  int get() { return at < bytes.size() ? static_cast<unsigned char>(bytes[at++]) : EOF; }
+  static bool failed() { return false; }
+};
+
+// Takes bytes up to and including the next LF, at most kMaxPieceLength of
+// them: the cut of a line read with a limit of 256, without losing NULs.
+template <typename Source>
+ReadStatus readPiece(Source& source, std::string& text) {
+  char buffer[kMaxPieceLength];
+  std::size_t length = 0;
+  while (length < kMaxPieceLength) {
+    int c = source.get();
+    if (c == EOF) break;
+    buffer[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  if (source.failed()) return ReadStatus::Failed;
+  if (length == 0) return ReadStatus::End;
+  std::optional<std::string> copy = copyText(std::string_view(buffer, length));
+  if (!copy) return ReadStatus::Failed;
+  text = std::move(*copy);
+  return ReadStatus::Text;
+}
+
+template <typename Source>
+SceneLinesPtr buildList(Source& source) {
+  SceneLinesPtr list(new (std::nothrow) SceneLines);
+  if (!list) return nullptr;
+  std::string text;
+  for (;;) {
+    ReadStatus status = readPiece(source, text);
+    if (status == ReadStatus::End) break;
+    if (status == ReadStatus::Failed) return nullptr;
+    LinePtr line = newLineRecord();
+    if (!line) return nullptr;
+    line->text = std::move(text);
+    list->append(std::move(line));
+  }
+  classifyLines(*list);
+  return list;
+}
+
+// Closes the stream when it goes out of scope.
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+ReadStatus readLineText(std::FILE* stream, std::string& text) {
+  FileSource source{stream};
+  return readPiece(source, text);
+}
+
+SceneLinesPtr loadSceneLines(const char* fileName) {
+  FileHandle file(std::fopen(fileName, "rb"));
+  if (!file) return nullptr;
+  FileSource source{file.get()};
+  return buildList(source);
+}
+
+SceneLinesPtr parseSceneLines(std::string_view bytes) {
+  MemorySource source{bytes};
+  return buildList(source);
+}
+
+int writeSceneLines(const SceneLines& list, const char* fileName) {
+  std::FILE* raw = std::fopen(fileName, "wb");
+  if (raw == nullptr) return 0;
+  FileHandle file(raw);
+  for (const SceneLine* line = list.head; line != nullptr; line = line->next) {
+    const std::string& text = line->text;
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), raw) != text.size()) return 0;
+  }
+  if (std::fflush(raw) != 0) return 0;
+  return std::fclose(file.release()) == 0 ? 1 : 0;
+}
+
+std::string sceneText(const SceneLines& list) {
+  std::string all;
+  for (const SceneLine* line = list.head; line != nullptr; line = line->next) all += line->text;
+  return all;
+}
+
+void releaseSceneLines(SceneLinesPtr list) { list.reset(); }
+
+std::optional<std::string> copyText(std::string_view text) {
+  try {
+    return std::string(text);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+LinePtr newLineRecord() { return LinePtr(new (std::nothrow) SceneLine); }
+
+LinePtr makeLine(std::string_view text) {
+  std::optional<std::string> copy = copyText(text);
+  if (!copy) return nullptr;
+  LinePtr line = newLineRecord();
+  if (!line) return nullptr;
+  line->text = std::move(*copy);
+  return line;
+}
+
+LinePtr duplicateLine(const SceneLine& line) { return makeLine(line.text); }
+
+void insertAfter(SceneLine* line, LinePtr newLine) {
+  SceneLine* added = newLine.release();
+  SceneLine* following = line->next;
+  line->next = added;
+  added->prev = line;
+  added->next = following;
+  if (following != nullptr) following->prev = added;
+}
+
+}  // namespace graftling

@@ -1,0 +1,39 @@
+// Loads a plug-in module file the way Layout does and runs its server.
+#ifndef GRAFTLING_STANDIN_MODULE_LOADER_H_
+#define GRAFTLING_STANDIN_MODULE_LOADER_H_
+
+#include <string>
+
+#include "host/host_services.h"
+#include "host/platform.h"
+#include "standin/stand_in_host.h"
+
+namespace graftling::standin {
+
+class LoadedModule {
+ public:
+  // Opens the file, reads _mod_descrip, checks its synchronisation value,
+  // calls the startup callback and finds the "LayoutGeneric" server
+  // "graftling". ok() tells whether all of it went through.
+  explicit LoadedModule(const std::string& path);
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+  ~LoadedModule();
+
+  bool ok() const { return activate_ != nullptr; }
+  const std::string& error() const { return error_; }
+
+  // Runs the server's activation against host; returns its result.
+  int activate(StandInHost& host, long version = 1) const;
+
+ private:
+  platform::Library library_;
+  const ModuleDescriptor* descriptor_ = nullptr;
+  void* serverData_ = nullptr;
+  ActivateFunc activate_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace graftling::standin
+
+#endif  // GRAFTLING_STANDIN_MODULE_LOADER_H_

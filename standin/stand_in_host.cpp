@@ -1,0 +1,244 @@
+#include "standin/stand_in_host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string_view>
+
+
+namespace graftling::standin {
+
+namespace {
+
+StandInHost* gHost = nullptr;
+
+bool beginsWith(std::string_view text, std::string_view keyword) { return text.substr(0, keyword.size()) == keyword; }
+
+std::string_view withoutLineEnd(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  return text;
+}
+
+std::string_view valueOf(std::string_view line) {
+  std::size_t space = line.find(' ');
+  return space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+}
+
+std::string lastComponent(std::string_view fileName) {
+  std::size_t cut = fileName.find_last_of("/\\:");
+  return std::string(cut == std::string_view::npos ? fileName : fileName.substr(cut + 1));
+}
+
+LWItemID handleFor(bool isLight, int number) {
+  // Lights and objects get handles from separate ranges; 0 stays "none".
+  return reinterpret_cast<LWItemID>(static_cast<std::uintptr_t>(number) * 2 + (isLight ? 1 : 0));
+}
+
+// The control record the host hands out; the plug-in sees only its head.
+struct StandInControl {
+  LWControl record;
+};
+
+}  // namespace
+
+// The C entry points of the host's service tables.
+struct Callbacks {
+  static void* global(const char* name, int) {
+    StandInHost& host = *gHost;
+    std::string service = name != nullptr ? name : "";
+    host.lookups_.push_back(service);
+    if (host.missing_.count(service) != 0) return nullptr;
+    if (service == "Info Messages") return &messageFuncs;
+    if (service == "LW Item Info") return &itemInfo;
+    if (service == "LW Object Info") return &objectInfo;
+    if (service == "LW Scene Info") return &host.sceneInfo_;
+    if (service == "LWPanelServices") return &panelServices;
+    return nullptr;
+  }
+
+  static void info(const char*, const char*) {}
+  static void error(const char* first, const char* second) {
+    gHost->messages_.push_back(ShownMessage{first != nullptr ? first : "", second != nullptr ? second : ""});
+  }
+
+  static LWItemID first(int itemType, LWItemID) {
+    if (itemType != kItemTypeObject || gHost->objects_.empty()) return nullptr;
+    return gHost->objects_.front().handle;
+  }
+  static const char* name(LWItemID item) {
+    const HostItem* found = gHost->itemFor(item);
+    return found != nullptr ? found->name.c_str() : "";
+  }
+  static const char* filename(LWItemID item) {
+    const HostItem* found = gHost->itemFor(item);
+    return found != nullptr && !found->isLight ? found->fileName.c_str() : "";
+  }
+
+  static LWPanelID create(const char* title, void* data) {
+    StandInHost& host = *gHost;
+    if (host.failPanelCreate_) return nullptr;
+    ++host.panel_.created;
+    host.panel_.title = title != nullptr ? title : "";
+    host.panel_.createData = data;
+    return &host.panel_;
+  }
+  static void destroy(LWPanelID) { ++gHost->panel_.destroyed; }
+  static int open(LWPanelID, int flags) {
+    StandInHost& host = *gHost;
+    ++host.panel_.opened;
+    host.panel_.openFlags = flags;
+    PanelView view{host.panel_.title, host.panel_.label, host.controlValue_, &host.objects_};
+    PanelAnswer answer = host.panelUser_ ? host.panelUser_(view) : PanelAnswer{host.controlValue_, true};
+    host.controlValue_ = answer.item;
+    return answer.confirmed ? 1 : 0;
+  }
+  static LWControl* addControl(LWPanelID, const char* type, ControlDescription* description, const char* label) {
+    StandInHost& host = *gHost;
+    if (host.failAddControl_) return nullptr;
+    host.panel_.controlType = type != nullptr ? type : "";
+    host.panel_.label = label != nullptr ? label : "";
+    if (description != nullptr) host.panel_.description = *description;
+    return &control.record;
+  }
+  static void get(LWControl*, int tag, PanelValue* value) {
+    if (tag == kControlTagValue) value->value = reinterpret_cast<intptr_t>(gHost->controlValue_);
+  }
+  static void set(LWControl*, int tag, PanelValue* value) {
+    if (tag == kControlTagValue) gHost->controlValue_ = reinterpret_cast<LWItemID>(value->value);
+  }
+
+  static int saveScene(const char* fileName) {
+    StandInHost& host = *gHost;
+    ++host.saves_;
+    bool written = writeFileBytes(fileName, host.sceneText_);
+    if (host.renameOnSave_) {
+      host.sceneFileName_ = *host.renameOnSave_;
+      host.sceneInfo_.filename = host.sceneFileName_.c_str();
+    }
+    return written ? 1 : 0;
+  }
+  static int loadScene(const char* fileName, const char* sceneName) {
+    StandInHost& host = *gHost;
+    ++host.loads_;
+    std::string bytes;
+    if (!readFileBytes(fileName, bytes)) return 0;
+    host.setScene(std::move(bytes), sceneName != nullptr ? sceneName : "");
+    return 1;
+  }
+
+  static inline MessageFuncs messageFuncs{info, error};
+  static inline ItemInfo itemInfo{first, {}, name};
+  static inline ObjectInfo objectInfo{filename};
+  static inline PanelServices panelServices{create, destroy, open, {}, addControl};
+  static inline StandInControl control{{nullptr, get, set}};
+  static inline LayoutGeneric layoutGeneric{saveScene, loadScene};
+};
+
+StandInHost::StandInHost(std::string sceneText, std::string sceneFileName) {
+  gHost = this;
+  setScene(std::move(sceneText), std::move(sceneFileName));
+}
+
+StandInHost::~StandInHost() {
+  if (gHost == this) gHost = nullptr;
+}
+
+void StandInHost::setScene(std::string sceneText, std::string sceneFileName) {
+  sceneText_ = std::move(sceneText);
+  sceneFileName_ = std::move(sceneFileName);
+  sceneInfo_.name = sceneFileName_.c_str();
+  sceneInfo_.filename = sceneFileName_.c_str();
+  listItems();
+}
+
+void StandInHost::listItems() {
+  objects_.clear();
+  lights_.clear();
+  std::map<std::string, int> loadsOfFile;
+  HostItem* current = nullptr;
+  std::string_view rest = sceneText_;
+  while (!rest.empty()) {
+    std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
+    rest.remove_prefix(line.size());
+    if (beginsWith(line, "LoadObject") || beginsWith(line, "AddNullObject")) {
+      HostItem item;
+      item.number = static_cast<int>(objects_.size()) + 1;
+      item.fileName = std::string(withoutLineEnd(valueOf(line)));
+      item.name = lastComponent(item.fileName);
+      int load = ++loadsOfFile[item.fileName];
+      if (load >= 2) item.name += " (" + std::to_string(load) + ")";
+      item.handle = handleFor(false, item.number);
+      objects_.push_back(std::move(item));
+      current = &objects_.back();
+    } else if (beginsWith(line, "AddLight")) {
+      HostItem item;
+      item.isLight = true;
+      item.number = static_cast<int>(lights_.size()) + 1;
+      item.name = "Light";
+      item.handle = handleFor(true, item.number);
+      lights_.push_back(std::move(item));
+      current = &lights_.back();
+    } else if (beginsWith(line, "ShowCamera")) {
+      current = nullptr;
+    } else if (current != nullptr && beginsWith(line, "ParentObject ")) {
+      current->parent = std::atoi(std::string(valueOf(line)).c_str());
+    } else if (current != nullptr && current->isLight && beginsWith(line, "LightName ")) {
+      current->name = std::string(withoutLineEnd(valueOf(line)));
+    }
+  }
+}
+
+LWItemID StandInHost::objectHandle(int number) const {
+  if (number < 1 || number > static_cast<int>(objects_.size())) return nullptr;
+  return objects_[static_cast<std::size_t>(number) - 1].handle;
+}
+
+const HostItem* StandInHost::itemFor(LWItemID handle) const {
+  for (const std::vector<HostItem>* items : {&objects_, &lights_}) {
+    for (const HostItem& item : *items) {
+      if (item.handle == handle) return &item;
+    }
+  }
+  return nullptr;
+}
+
+GlobalFunc StandInHost::global() const { return &Callbacks::global; }
+
+LayoutGeneric* StandInHost::local() { return &Callbacks::layoutGeneric; }
+
+StandInHost::Services StandInHost::services() const {
+  return Services{&Callbacks::messageFuncs, &Callbacks::itemInfo, &Callbacks::objectInfo, &sceneInfo_};
+}
+
+namespace {
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+}  // namespace
+
+bool readFileBytes(const std::string& path, std::string& bytes) {
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  std::string all;
+  char buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) all.append(buffer, got);
+  if (std::ferror(file.get()) != 0) return false;
+  bytes = std::move(all);
+  return true;
+}
+
+bool writeFileBytes(const std::string& path, const std::string& bytes) {
+  std::FILE* raw = std::fopen(path.c_str(), "wb");
+  if (raw == nullptr) return false;
+  File file(raw);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), raw) != bytes.size()) return false;
+  if (std::fflush(raw) != 0) return false;
+  return std::fclose(file.release()) == 0;
+}
+
+}  // namespace graftling::standin

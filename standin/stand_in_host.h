@@ -1,0 +1,133 @@
+// A stand-in for Layout: holds a scene text, lists its items and answers the
+// host services through the same C tables that Layout hands to a plug-in.
+#ifndef GRAFTLING_STANDIN_STAND_IN_HOST_H_
+#define GRAFTLING_STANDIN_STAND_IN_HOST_H_
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/host_services.h"
+
+namespace graftling::standin {
+
+// An item of the host's scene as the host lists it.
+struct HostItem {
+  bool isLight = false;
+  int number = 0;          // object number, or light number among lights
+  std::string fileName;    // the object line's value without its line end
+  std::string name;        // display name
+  int parent = 0;          // object number from the item's "ParentObject" line, 0 for none
+  LWItemID handle = nullptr;
+};
+
+struct ShownMessage {
+  std::string first;
+  std::string second;
+  bool operator==(const ShownMessage&) const = default;
+};
+
+// What the user sees when the panel opens, and what the user does.
+struct PanelView {
+  std::string title;
+  std::string label;
+  LWItemID preset = nullptr;
+  const std::vector<HostItem>* objects = nullptr;
+};
+struct PanelAnswer {
+  LWItemID item = nullptr;
+  bool confirmed = true;
+};
+using PanelUser = std::function<PanelAnswer(const PanelView&)>;
+
+// What happened at the panel during the last activation.
+struct PanelRecord {
+  int created = 0;
+  int destroyed = 0;
+  int opened = 0;
+  int openFlags = 0;
+  std::string title;
+  std::string controlType;
+  std::string label;
+  ControlDescription description{};
+  void* createData = nullptr;
+};
+
+class StandInHost {
+ public:
+  // One host at a time: the C callbacks reach the host made last.
+  StandInHost(std::string sceneText, std::string sceneFileName);
+  StandInHost(const StandInHost&) = delete;
+  StandInHost& operator=(const StandInHost&) = delete;
+  ~StandInHost();
+
+  const std::string& sceneText() const { return sceneText_; }
+  const std::string& sceneFileName() const { return sceneFileName_; }
+  const std::vector<HostItem>& objects() const { return objects_; }
+  const std::vector<HostItem>& lights() const { return lights_; }
+  // The handle of object number (1-based), or null when there is none.
+  LWItemID objectHandle(int number) const;
+  const HostItem* itemFor(LWItemID handle) const;
+
+  const std::vector<ShownMessage>& messages() const { return messages_; }
+  const std::vector<std::string>& lookups() const { return lookups_; }
+  const PanelRecord& panel() const { return panel_; }
+  int saves() const { return saves_; }
+  int loads() const { return loads_; }
+
+  // Lookups of this service give null, as when its plug-in is missing.
+  void leaveOut(const std::string& service) { missing_.insert(service); }
+  void failPanelCreation() { failPanelCreate_ = true; }
+  void failControlCreation() { failAddControl_ = true; }
+  // The host renames its scene while saving, as a host may.
+  void renameDuringSave(std::string name) { renameOnSave_ = std::move(name); }
+  // Plays the user at the panel; by default the preset is confirmed.
+  void setPanelUser(PanelUser user) { panelUser_ = std::move(user); }
+
+  GlobalFunc global() const;
+  LayoutGeneric* local();
+
+  // The records an activation would look up, for code that fills the
+  // plug-in's service slots itself.
+  struct Services {
+    const MessageFuncs* messages;
+    const ItemInfo* itemInfo;
+    const ObjectInfo* objectInfo;
+    const SceneInfo* sceneInfo;
+  };
+  Services services() const;
+
+  // Replaces the scene, as loading a scene file does.
+  void setScene(std::string sceneText, std::string sceneFileName);
+
+ private:
+  friend struct Callbacks;
+  void listItems();
+
+  std::string sceneText_;
+  std::string sceneFileName_;
+  SceneInfo sceneInfo_{};
+  std::vector<HostItem> objects_;
+  std::vector<HostItem> lights_;
+  std::vector<ShownMessage> messages_;
+  std::vector<std::string> lookups_;
+  std::set<std::string> missing_;
+  std::optional<std::string> renameOnSave_;
+  PanelUser panelUser_;
+  PanelRecord panel_;
+  bool failPanelCreate_ = false;
+  bool failAddControl_ = false;
+  LWItemID controlValue_ = nullptr;
+  int saves_ = 0;
+  int loads_ = 0;
+};
+
+// Whole-file byte I/O for the host and its tools; false on any failure.
+bool readFileBytes(const std::string& path, std::string& bytes);
+bool writeFileBytes(const std::string& path, const std::string& bytes);
+
+}  // namespace graftling::standin
+
+#endif  // GRAFTLING_STANDIN_STAND_IN_HOST_H_

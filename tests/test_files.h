@@ -1,0 +1,31 @@
+// Temporary files for tests, removed when the test ends.
+#ifndef GRAFTLING_TESTS_TEST_FILES_H_
+#define GRAFTLING_TESTS_TEST_FILES_H_
+
+#include <string>
+
+namespace graftling::testing {
+
+class TempPath {
+ public:
+  // A fresh, empty file; contents are written with write().
+  TempPath();
+  TempPath(const TempPath&) = delete;
+  TempPath& operator=(const TempPath&) = delete;
+  ~TempPath();
+
+  const std::string& path() const { return path_; }
+  const char* c_str() const { return path_.c_str(); }
+  void write(const std::string& bytes) const;
+  std::string read() const;
+
+ private:
+  std::string path_;
+};
+
+// Files in the system's temporary directory whose names graftling uses.
+int countGraftlingTempFiles();
+
+}  // namespace graftling::testing
+
+#endif  // GRAFTLING_TESTS_TEST_FILES_H_
