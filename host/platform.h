@@ -3,7 +3,9 @@
 #ifndef GRAFTLING_HOST_PLATFORM_H_
 #define GRAFTLING_HOST_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace graftling::platform {
@@ -20,6 +22,13 @@ bool replaceFile(const std::string& source, const std::string& target);
 bool isTerminal(std::FILE* stream);
 
 bool setEnvironment(const char* name, const std::string& value);
+
+// Limits the size of files this process writes; 0 lifts the limit. False
+// where the system has no such limit.
+bool limitFileSize(unsigned long long bytes);
+
+// Runs work on a new thread whose stack holds stackBytes, and waits for it.
+bool runWithStack(std::size_t stackBytes, const std::function<void()>& work);
 
 // A loaded shared library; unloaded when the owner goes.
 class Library {

@@ -1,6 +1,9 @@
 #include <dlfcn.h>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <vector>
 
@@ -32,6 +35,31 @@ bool replaceFile(const std::string& source, const std::string& target) {
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 bool setEnvironment(const char* name, const std::string& value) { return setenv(name, value.c_str(), 1) == 0; }
+
+bool limitFileSize(unsigned long long bytes) {
+  std::signal(SIGXFSZ, bytes == 0 ? SIG_DFL : SIG_IGN);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
+  limit.rlim_cur = bytes == 0 ? limit.rlim_max : static_cast<rlim_t>(bytes);
+  return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+namespace {
+void* runWork(void* work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return nullptr;
+}
+}  // namespace
+
+bool runWithStack(std::size_t stackBytes, const std::function<void()>& work) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_t thread;
+  bool started = pthread_attr_setstacksize(&attributes, stackBytes) == 0 &&
+                 pthread_create(&thread, &attributes, runWork, const_cast<std::function<void()>*>(&work)) == 0;
+  pthread_attr_destroy(&attributes);
+  return started && pthread_join(thread, nullptr) == 0;
+}
 
 Library::Library(const std::string& path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

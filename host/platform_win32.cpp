@@ -29,6 +29,24 @@ bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 bool setEnvironment(const char* name, const std::string& value) { return _putenv_s(name, value.c_str()) == 0; }
 
+bool limitFileSize(unsigned long long) { return false; }
+
+namespace {
+DWORD WINAPI runWork(void* work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return 0;
+}
+}  // namespace
+
+bool runWithStack(std::size_t stackBytes, const std::function<void()>& work) {
+  HANDLE thread = CreateThread(nullptr, stackBytes, runWork, const_cast<std::function<void()>*>(&work),
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) return false;
+  bool joined = WaitForSingleObject(thread, INFINITE) == WAIT_OBJECT_0;
+  CloseHandle(thread);
+  return joined;
+}
+
 Library::Library(const std::string& path) {
   handle_ = LoadLibraryA(path.c_str());
   if (handle_ == nullptr) error_ = "LoadLibrary failed with error " + std::to_string(GetLastError());

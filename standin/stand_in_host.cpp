@@ -112,6 +112,10 @@ struct Callbacks {
   static int saveScene(const char* fileName) {
     StandInHost& host = *gHost;
     ++host.saves_;
+    if (host.failSave_) {
+      std::remove(fileName);
+      return 0;
+    }
     bool written = writeFileBytes(fileName, host.sceneText_);
     if (host.renameOnSave_) {
       host.sceneFileName_ = *host.renameOnSave_;

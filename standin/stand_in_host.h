@@ -81,6 +81,8 @@ class StandInHost {
   void leaveOut(const std::string& service) { missing_.insert(service); }
   void failPanelCreation() { failPanelCreate_ = true; }
   void failControlCreation() { failAddControl_ = true; }
+  // The host's save fails and leaves no file behind.
+  void failSaving() { failSave_ = true; }
   // The host renames its scene while saving, as a host may.
   void renameDuringSave(std::string name) { renameOnSave_ = std::move(name); }
   // Plays the user at the panel; by default the preset is confirmed.
@@ -119,6 +121,7 @@ class StandInHost {
   PanelRecord panel_;
   bool failPanelCreate_ = false;
   bool failAddControl_ = false;
+  bool failSave_ = false;
   LWItemID controlValue_ = nullptr;
   int saves_ = 0;
   int loads_ = 0;

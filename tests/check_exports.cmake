@@ -1,0 +1,16 @@
+# Fails unless the module's dynamic symbol table defines _mod_descrip and
+# nothing else of its own. Run with -DMODULE=path/to/graftling.p.
+execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(names)
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+if(NOT names STREQUAL "_mod_descrip")
+  message(FATAL_ERROR "graftling.p exports [${names}], not just _mod_descrip")
+endif()
+message(STATUS "graftling.p exports _mod_descrip only")

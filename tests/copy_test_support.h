@@ -1,0 +1,26 @@
+// Runs the hierarchy copy on a scene text through the stand-in host's services.
+#ifndef GRAFTLING_TESTS_COPY_TEST_SUPPORT_H_
+#define GRAFTLING_TESTS_COPY_TEST_SUPPORT_H_
+
+#include <string>
+#include <vector>
+
+#include "standin/stand_in_host.h"
+
+namespace graftling::testing {
+
+struct CopyResult {
+  int result = 0;
+  std::string text;
+  std::vector<standin::ShownMessage> messages;
+  long allocations = 0;  // made by copyHierarchy itself
+};
+
+// Loads scene into a list, picks object number pick as the host numbers it
+// and runs copyHierarchy with the host's services in the module slots.
+// failAt makes that allocation of copyHierarchy fail (0: none fails).
+CopyResult copyBranch(const std::string& scene, int pick, long failAt = 0);
+
+}  // namespace graftling::testing
+
+#endif  // GRAFTLING_TESTS_COPY_TEST_SUPPORT_H_
