@@ -21,7 +21,16 @@ bool replaceFile(const std::string& source, const std::string& target);
 
 bool isTerminal(std::FILE* stream);
 
+// Makes stream pass bytes unchanged (no CR LF translation on Windows).
+void setBinaryMode(std::FILE* stream);
+
+// The path of the running program, or empty when unknown.
+std::string executablePath();
+
 bool setEnvironment(const char* name, const std::string& value);
+
+// Runs a command line through the system's shell; its exit status, or -1.
+int runShellCommand(const std::string& commandLine);
 
 // Limits the size of files this process writes; 0 lifts the limit. False
 // where the system has no such limit.

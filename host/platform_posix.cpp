@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -34,7 +35,20 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
+void setBinaryMode(std::FILE*) {}
+
+std::string executablePath() {
+  char path[4096];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
 bool setEnvironment(const char* name, const std::string& value) { return setenv(name, value.c_str(), 1) == 0; }
+
+int runShellCommand(const std::string& commandLine) {
+  int status = std::system(commandLine.c_str());
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 bool limitFileSize(unsigned long long bytes) {
   std::signal(SIGXFSZ, bytes == 0 ? SIG_DFL : SIG_IGN);

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
+
+#include <cstdlib>
 #include <windows.h>
 
 #include "host/platform.h"
@@ -27,7 +30,17 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+void setBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
+
+std::string executablePath() {
+  char path[MAX_PATH + 1];
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+}
+
 bool setEnvironment(const char* name, const std::string& value) { return _putenv_s(name, value.c_str()) == 0; }
+
+int runShellCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
 
 bool limitFileSize(unsigned long long) { return false; }
 

@@ -1,0 +1,74 @@
+// graftling: runs the graftling.p plug-in on a scene file from the shell.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "standin/session.h"
+
+namespace {
+
+using namespace graftling::standin;
+
+const char kUsage[] =
+    "usage: graftling copy SCENE --pick ITEM [-o OUT] [--module PATH]\n"
+    "       graftling tree SCENE [--module PATH]\n"
+    "       graftling --help | --version\n"
+    "\n"
+    "copy  runs the plug-in on SCENE as Layout would: picks ITEM at its panel (an\n"
+    "      object number, or a name as the host lists it, e.g. \"Arm.lwo (2)\"),\n"
+    "      and writes the scene the host holds afterwards to OUT (default: -,\n"
+    "      standard output). Without --pick the panel asks on standard input.\n"
+    "tree  prints the objects and lights of SCENE under their parents.\n"
+    "--module PATH  the plug-in module (default: graftling.p beside this program)\n"
+    "\n"
+    "Exit status: 0 copied; 1 the plug-in refused or reported an error;\n"
+    "2 a usage error, an unreadable scene or an unloadable module.\n";
+
+int usageError(const std::string& why) {
+  std::fprintf(stderr, "graftling: %s\n%s", why.c_str(), kUsage);
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::puts("graftling 1.0.0");
+    return kExitOk;
+  }
+  if (args.empty()) return usageError("no command given");
+  const std::string command = args[0];
+  if (command != "copy" && command != "tree") return usageError("unknown command \"" + command + "\"");
+
+  CopyRequest request;
+  request.modulePath = defaultModulePath();
+  std::vector<std::string> positional;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    bool takesValue = arg == "--pick" || arg == "-o" || arg == "--module";
+    if (takesValue && i + 1 >= args.size()) return usageError(arg + " needs a value");
+    if (arg == "--pick" && command == "copy") {
+      request.pick = args[++i];
+    } else if (arg == "-o" && command == "copy") {
+      request.outPath = args[++i];
+    } else if (arg == "--module") {
+      request.modulePath = args[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usageError("unknown option \"" + arg + "\" for " + command);
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 1) return usageError(command + " takes one SCENE");
+  request.scenePath = positional[0];
+
+  Streams streams{stdin, stdout, stderr};
+  if (command == "tree") return runTree(request.scenePath, streams);
+  return runCopy(request, streams);
+}

@@ -1,0 +1,48 @@
+// What the graftling command does with the stand-in host: run the plug-in on
+// a scene file, show the panel in a terminal, and draw the scene's hierarchy.
+#ifndef GRAFTLING_STANDIN_SESSION_H_
+#define GRAFTLING_STANDIN_SESSION_H_
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "standin/stand_in_host.h"
+
+namespace graftling::standin {
+
+// Exit statuses of the command.
+enum ExitStatus { kExitOk = 0, kExitPluginError = 1, kExitUsage = 2 };
+
+struct CopyRequest {
+  std::string scenePath;
+  std::optional<std::string> pick;  // none: ask at the panel on input
+  std::string outPath = "-";        // "-": standard output
+  std::string modulePath;
+};
+
+struct Streams {
+  std::FILE* in;
+  std::FILE* out;
+  std::FILE* err;
+};
+
+// Runs the module's "graftling" server on the scene and writes the host's
+// scene afterwards to the output, whole and only on success.
+int runCopy(const CopyRequest& request, const Streams& streams);
+
+// Prints the hierarchy of the scene at scenePath as the host lists it.
+int runTree(const std::string& scenePath, const Streams& streams);
+
+// The host's items drawn as a tree: objects and lights under their parents.
+std::string renderTree(const StandInHost& host);
+
+// The object that item names: an object number or a host name; null if none.
+LWItemID resolveItem(const StandInHost& host, const std::string& item);
+
+// The graftling.p beside the running program.
+std::string defaultModulePath();
+
+}  // namespace graftling::standin
+
+#endif  // GRAFTLING_STANDIN_SESSION_H_

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/platform.h"
+#include "tests/scene_text.h"
+#include "tests/test_files.h"
+
+namespace graftling {
+namespace {
+
+using namespace testing;
+
+struct ProgramRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built graftling program with args (already quoted as needed) and
+// input on its standard input.
+ProgramRun runProgram(const std::string& args, const std::string& input = "") {
+  TempPath in, out, err;
+  in.write(input);
+  std::string command = "\"" GRAFTLING_PROGRAM_PATH "\" " + args + " <\"" + in.path() + "\" >\"" + out.path() +
+                        "\" 2>\"" + err.path() + "\"";
+  int status = platform::runShellCommand(command);
+  return ProgramRun{status, out.read(), err.read()};
+}
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// A base null with an arm, the arm's hand, and a lamp on the hand.
+std::string armObjects() {
+  return objectBlock("AddNullObject Base") + "\n" + objectBlock("LoadObject Objects/Arm.lwo", 1) + "\n" +
+         objectBlock("LoadObject Objects/Hand.lwo", 2) + "\n";
+}
+std::string armLights() { return lightBlock("Key") + "\n" + lightBlock("Lamp", 3) + "\n"; }
+std::string armScene() { return sceneHead() + armObjects() + ambientLines() + armLights() + sceneTail(); }
+std::string armCopied() {
+  return sceneHead() + armObjects() + objectBlock("LoadObject Objects/Arm.lwo", 1) +
+         objectBlock("LoadObject Objects/Hand.lwo", 4) + "\n" + ambientLines() + armLights() +
+         lightBlock("Lamp", 5) + "\n" + sceneTail();
+}
+
+TEST(CommandTest, CopyByNumberOrNameWritesTheEditedScene) {
+  TempPath scene, byName;
+  scene.write(armScene());
+  ProgramRun byNumber = runProgram("copy " + quoted(scene.path()) + " --pick 2");
+  EXPECT_EQ(byNumber.status, 0) << byNumber.err;
+  EXPECT_EQ(byNumber.out, armCopied());
+  EXPECT_EQ(byNumber.err, "");
+
+  ProgramRun named = runProgram("copy " + quoted(scene.path()) + " --pick Arm.lwo -o " + quoted(byName.path()));
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(named.out, "");
+  EXPECT_EQ(byName.read(), armCopied());
+  EXPECT_EQ(scene.read(), armScene());
+}
+
+TEST(CommandTest, TreeShowsTheNewBranchBesideTheOld) {
+  TempPath scene;
+  scene.write(armCopied());
+  ProgramRun tree = runProgram("tree " + quoted(scene.path()));
+  EXPECT_EQ(tree.status, 0);
+  EXPECT_EQ(tree.out, scene.path() +
+                          "\n"
+                          "1 Base\n"
+                          "├── 2 Arm.lwo\n"
+                          "│   └── 3 Hand.lwo\n"
+                          "│       └── light 2 Lamp\n"
+                          "└── 4 Arm.lwo (2)\n"
+                          "    └── 5 Hand.lwo (2)\n"
+                          "        └── light 3 Lamp\n"
+                          "light 1 Key\n");
+
+  TempPath cycle;
+  cycle.write(sceneHead() + objectBlock("AddNullObject A", 2) + "\n" + objectBlock("AddNullObject B", 1) + "\n" +
+              sceneTail());
+  EXPECT_EQ(runProgram("tree " + quoted(cycle.path())).out,
+            cycle.path() + "\n1 A  (in a parent cycle)\n└── 2 B\n");
+}
+
+TEST(CommandTest, ThePanelAsksOnStandardInput) {
+  TempPath scene;
+  scene.write(armScene());
+  ProgramRun retried = runProgram("copy " + quoted(scene.path()), "Wrist.lwo\n2\n");
+  EXPECT_EQ(retried.status, 0);
+  EXPECT_EQ(retried.out, armCopied());
+  EXPECT_EQ(retried.err,
+            "Graftling  ver.1.0 beta          by KBZ\n"
+            "          parent Object \n"
+            "  * 1  Base\n"
+            "    2  Arm.lwo\n"
+            "    3  Hand.lwo\n"
+            "Pick an object [Enter: 1 Base; a number or a name; q: cancel]: "
+            "No object is numbered or named \"Wrist.lwo\".\n"
+            "Pick an object [Enter: 1 Base; a number or a name; q: cancel]: ");
+
+  ProgramRun preset = runProgram("copy " + quoted(scene.path()), "\n");
+  EXPECT_EQ(preset.status, 0);
+  EXPECT_NE(preset.out, armScene());
+
+  for (const char* cancel : {"q\n", ""}) {
+    ProgramRun cancelled = runProgram("copy " + quoted(scene.path()), cancel);
+    EXPECT_EQ(cancelled.status, 1);
+    EXPECT_EQ(cancelled.out, "");
+    EXPECT_NE(cancelled.err.find("graftling: nothing was copied\n"), std::string::npos);
+  }
+}
+
+TEST(CommandTest, FailuresExitWithAStatusAndLeaveOutUntouched) {
+  TempPath scene, noCamera, notScene, out;
+  scene.write(armScene());
+  noCamera.write(sceneHead() + armObjects() + ambientLines() + armLights() + "\n");
+  notScene.write("LWO2 not a scene\n");
+  const std::string previous = "previous contents\n";
+  out.write(previous);
+  const std::string toOut = " -o " + quoted(out.path());
+  struct Case {
+    std::string args;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"", 2, "graftling: no command given\n"},
+      {"copy " + quoted(scene.path()) + " --pick 9" + toOut, 2,
+       "graftling: no object of " + scene.path() + " is numbered or named \"9\"\n"},
+      {"copy " + quoted(notScene.path()) + " --pick 1" + toOut, 2,
+       "graftling: " + notScene.path() + " is not a scene text: its first line is not \"LWSC\"\n"},
+      {"copy " + quoted(noCamera.path()) + " --pick 1" + toOut, 1,
+       "graftling: Graftling: No camera found in the saved scene\n"},
+      {"copy " + quoted(scene.path()) + " --pick 1 --module " + quoted(scene.path() + ".missing.p") + toOut, 2, ""},
+      {"copy " + quoted(scene.path() + ".missing") + " --pick 1" + toOut, 2, ""},
+      {"copy " + quoted(scene.path()) + " --bogus" + toOut, 2, ""},
+  };
+  for (const Case& c : cases) {
+    ProgramRun run = runProgram(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args;
+    if (!c.err.empty()) {
+      EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.args;
+    } else {
+      EXPECT_EQ(run.err.rfind("graftling: ", 0), 0u) << c.args << ": " << run.err;
+    }
+    EXPECT_EQ(out.read(), previous) << c.args;
+  }
+}
+
+TEST(CommandTest, CopyInPlaceReplacesTheScene) {
+  TempPath scene;
+  scene.write(withCrLf(armScene()));
+  ProgramRun run = runProgram("copy " + quoted(scene.path()) + " --pick Arm.lwo -o " + quoted(scene.path()));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(scene.read(), withCrLf(armCopied()));
+}
+
+}  // namespace
+}  // namespace graftling
