@@ -19,7 +19,12 @@ class PanelOwner {
   PanelOwner(const PanelServices* services, LWPanelID panel) : services_(services), panel_(panel) {}
   PanelOwner(const PanelOwner&) = delete;
   PanelOwner& operator=(const PanelOwner&) = delete;
-  ~PanelOwner() { services_->destroy(panel_); }
+  ~PanelOwner() { destroy(); }
+
+  void destroy() {
+    if (panel_ != nullptr) services_->destroy(panel_);
+    panel_ = nullptr;
+  }
 
  private:
   const PanelServices* services_;
@@ -33,10 +38,12 @@ bool lookUp(GlobalFunc global, const char* name, const Record*& slot) {
 }
 
 // Shows the panel; returns the item to copy, or 0 when there is none.
-LWItemID pickObject(GlobalFunc global, const PanelServices* panels, LWPanelID panel, LWItemID first) {
+LWItemID pickObject(GlobalFunc global, const PanelServices* panels, PanelOwner& owner, LWPanelID panel,
+                    LWItemID first) {
   gPickerDescription = ControlDescription{kControlItemPicker, global, kItemTypeObject, {}};
   LWControl* control = panels->addControl(panel, "LWListControl", &gPickerDescription, kPickerLabel);
   if (control == nullptr) {
+    owner.destroy();
     showError("Duoooh!:", "Unable to create panel");
     return nullptr;
   }
@@ -68,7 +75,7 @@ int runActivation(long version, GlobalFunc global, void* local) {
     return 0;
   }
   PanelOwner owner(panels, panel);
-  LWItemID picked = pickObject(global, panels, panel, first);
+  LWItemID picked = pickObject(global, panels, owner, panel, first);
   if (picked == nullptr) return 0;
   std::string tempFile = platform::createUniqueFile();
   if (tempFile.empty()) {
