@@ -36,6 +36,10 @@ int runShellCommand(const std::string& commandLine);
 // where the system has no such limit.
 bool limitFileSize(unsigned long long bytes);
 
+// The bytes the C heap set aside for a block that malloc returned, its
+// rounding included; for measuring how much memory a run holds.
+std::size_t heapBlockSize(void* block);
+
 // Runs work on a new thread whose stack holds stackBytes, and waits for it.
 bool runWithStack(std::size_t stackBytes, const std::function<void()>& work);
 

@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -57,6 +58,8 @@ bool limitFileSize(unsigned long long bytes) {
   limit.rlim_cur = bytes == 0 ? limit.rlim_max : static_cast<rlim_t>(bytes);
   return setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
+
+std::size_t heapBlockSize(void* block) { return block != nullptr ? malloc_usable_size(block) : 0; }
 
 namespace {
 void* runWork(void* work) {

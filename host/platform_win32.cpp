@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <io.h>
+#include <malloc.h>
 #include <stdlib.h>
 
 #include <cstdlib>
@@ -43,6 +44,8 @@ bool setEnvironment(const char* name, const std::string& value) { return _putenv
 int runShellCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
 
 bool limitFileSize(unsigned long long) { return false; }
+
+std::size_t heapBlockSize(void* block) { return block != nullptr ? _msize(block) : 0; }
 
 namespace {
 DWORD WINAPI runWork(void* work) {
