@@ -1,0 +1,194 @@
+// Any bytes as a scene file: loading and writing give the bytes back, and
+// classification and every query on the loaded list stay within it.
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "scene/line_kind.h"
+#include "scene/scene_lines.h"
+#include "scene/scene_queries.h"
+#include "standin/stand_in_host.h"
+
+namespace graftling {
+namespace {
+
+std::string gScratch;
+
+constexpr std::array<std::string_view, 11> kKeywords = {
+    "LWSC",       "AddNullObject", "LoadObject",    "AddLight",   "ShowCamera",  "SolidBackdrop",
+    "RenderMode", "ViewMode",      "ShadowOptions", "ShadowType", "ParentObject"};
+
+bool begins(std::string_view text, std::string_view keyword) {
+  return text.substr(0, keyword.size()) == keyword;
+}
+
+// The kind a line must have, told apart by a second reading of the table.
+LineKind expectedKind(std::string_view text) {
+  if (begins(text, "LWSC")) return KindHeader;
+  if (begins(text, "AddNullObject") || begins(text, "LoadObject")) return KindObject;
+  if (begins(text, "AddLight")) return KindLight;
+  if (begins(text, "ShowCamera")) return KindCamera;
+  if (begins(text, "SolidBackdrop")) return KindBackdrop;
+  if (begins(text, "RenderMode")) return KindRenderMode;
+  if (begins(text, "ViewMode")) return KindViewMode;
+  return KindOther;
+}
+
+// The C library's reading of the same value, clamped to 32 bits.
+std::int32_t libraryValue(std::string_view value) {
+  std::string terminated(value);
+  errno = 0;
+  long long read = std::strtoll(terminated.c_str(), nullptr, 10);
+  if (read > INT32_MAX) return INT32_MAX;
+  if (read < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(read);
+}
+
+// Links, piece lengths and the text of the whole list.
+std::vector<SceneLine*> checkShape(const SceneLines& list, std::string_view bytes) {
+  std::vector<SceneLine*> lines;
+  SceneLine* previous = nullptr;
+  for (SceneLine* line = list.head; line != nullptr; line = line->next) {
+    FUZZ_CHECK(line->prev == previous);
+    FUZZ_CHECK(!line->text.empty() && line->text.size() <= kMaxPieceLength);
+    FUZZ_CHECK(line->text.back() == '\n' || line->text.size() == kMaxPieceLength || line->next == nullptr);
+    lines.push_back(line);
+    previous = line;
+  }
+  FUZZ_CHECK(list.tail == previous);
+  FUZZ_CHECK(sceneText(list) == bytes);
+  return lines;
+}
+
+void checkClassification(SceneLines& list, const std::vector<SceneLine*>& lines) {
+  std::int32_t objects = 0;
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    FUZZ_CHECK(lines[i]->kind == expectedKind(lines[i]->text));
+    if (lines[i]->kind == KindObject) FUZZ_CHECK(lines[i]->objectNumber == ++objects);
+  }
+  if (!lines.empty()) FUZZ_CHECK(lines.back()->kind == KindHeader && lines.back()->objectNumber == 0);
+  FUZZ_CHECK(list.nextObjectNumber == objects + 1);
+  FUZZ_CHECK(classifyLines(list) == objects + 1);
+}
+
+// The first line from index on that begins with keyword, found by index.
+std::size_t firstFrom(const std::vector<SceneLine*>& lines, std::size_t index, std::string_view keyword) {
+  while (index < lines.size() && !begins(lines[index]->text, keyword)) ++index;
+  return index;
+}
+
+void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) {
+  auto at = [&](std::size_t index) { return index < lines.size() ? lines[index] : nullptr; };
+  for (std::string_view keyword : kKeywords)
+    FUZZ_CHECK(findLine(list.head, keyword) == at(firstFrom(lines, 0, keyword)));
+
+  std::size_t firstLight = lines.size(), firstCamera = lines.size();
+  for (std::size_t i = lines.size(); i-- > 0;) {
+    if (lines[i]->kind == KindLight) firstLight = i;
+    if (lines[i]->kind == KindCamera) firstCamera = i;
+  }
+  FUZZ_CHECK(objectSectionEnd(list) ==
+             (firstLight < lines.size() && firstLight >= 4 ? lines[firstLight - 4] : nullptr));
+  FUZZ_CHECK(lightSectionEnd(list) ==
+             (firstCamera < lines.size() && firstCamera >= 1 ? lines[firstCamera - 1] : nullptr));
+  std::string_view lineEnd = sceneLineEnd(list);
+  FUZZ_CHECK(lineEnd == (!lines.empty() && lines[0]->text.size() >= 2 &&
+                                 std::string_view(lines[0]->text).substr(lines[0]->text.size() - 2) == "\r\n"
+                             ? "\r\n"
+                             : "\n"));
+
+  std::set<std::int32_t> wanted = {0, 1, -1, INT32_MAX};
+  int items = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    SceneLine* line = lines[i];
+    std::string_view text = line->text;
+    std::optional<std::string_view> value = lineValue(line);
+    std::size_t space = text.find(' ');
+    FUZZ_CHECK(value.has_value() == (space != std::string_view::npos));
+    if (value) {
+      FUZZ_CHECK(value->data() == text.data() + space + 1 && value->size() == text.size() - space - 1);
+      FUZZ_CHECK(decimalValue(*value) == libraryValue(*value));
+    }
+    if (line->kind != KindObject && line->kind != KindLight) continue;
+    // Block ends and parent lines of the first items; every line would cost
+    // the square of the input.
+    if (++items > 64) continue;
+    std::size_t objectEnd = firstFrom(lines, i, "ShadowOptions");
+    std::size_t lightEnd = firstFrom(lines, i, "ShadowType");
+    FUZZ_CHECK(objectBlockEnd(line) == at(objectEnd));
+    FUZZ_CHECK(lightBlockEnd(line) == at(lightEnd));
+    std::size_t end = line->kind == KindObject ? objectEnd : lightEnd;
+    std::size_t parent = firstFrom(lines, i, "ParentObject");
+    FUZZ_CHECK(findParentLine(line, at(end)) == (parent < end ? lines[parent] : nullptr));
+    if (parent < lines.size()) {
+      std::optional<std::string_view> parentValue = lineValue(lines[parent]);
+      if (parentValue && wanted.size() < 16) wanted.insert(decimalValue(*parentValue));
+    }
+    if (line->kind == KindObject && value) {
+      std::string_view name = *value;
+      if (begins(name.substr(name.size() - std::min<std::size_t>(2, name.size())), "\r\n")) {
+        name.remove_suffix(2);
+      } else if (!name.empty() && name.back() == '\n') {
+        name.remove_suffix(1);
+      }
+      for (std::int32_t n : {1, 2, 3}) {
+        SceneLine* found = findObjectLine(list, name, n);
+        if (found == nullptr) continue;
+        FUZZ_CHECK(found->kind == KindObject);
+        std::optional<std::string_view> foundValue = lineValue(found);
+        FUZZ_CHECK(foundValue && begins(*foundValue, name));
+      }
+      FUZZ_CHECK(findObjectLine(list, name, 1) != nullptr);
+    }
+  }
+  for (std::int32_t number : wanted) {
+    SceneLine* child = findChildItem(list.head, number, nullptr);
+    FUZZ_CHECK(child == nullptr || child->kind == KindObject || child->kind == KindLight);
+    SceneLine* bounded = findChildItem(list.head, number, lightSectionEnd(list));
+    FUZZ_CHECK(bounded == nullptr || bounded->kind == KindObject || bounded->kind == KindLight);
+  }
+}
+
+}  // namespace
+}  // namespace graftling
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  const char* dir = std::getenv("TMPDIR");
+  std::filesystem::path base = dir != nullptr && *dir != '\0' ? dir : std::filesystem::temp_directory_path();
+  graftling::gScratch = (base / ("graftling-fuzz-model-" + std::to_string(getpid()) + ".lws")).string();
+  std::atexit([] { std::remove(graftling::gScratch.c_str()); });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace graftling;
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  SceneLinesPtr list = parseSceneLines(bytes);
+  FUZZ_CHECK(list != nullptr);
+  std::vector<SceneLine*> lines = checkShape(*list, bytes);
+  checkClassification(*list, lines);
+  checkQueries(*list, lines);
+
+  // The same through files: loading the bytes and writing the list back.
+  FUZZ_CHECK(standin::writeFileBytes(gScratch, std::string(bytes)));
+  SceneLinesPtr loaded = loadSceneLines(gScratch.c_str());
+  FUZZ_CHECK(loaded != nullptr);
+  FUZZ_CHECK(sceneText(*loaded) == bytes);
+  std::remove(gScratch.c_str());
+  FUZZ_CHECK(writeSceneLines(*list, gScratch.c_str()) == 1);
+  std::string written;
+  FUZZ_CHECK(standin::readFileBytes(gScratch, written));
+  FUZZ_CHECK(written == bytes);
+  releaseSceneLines(std::move(list));
+  return 0;
+}
