@@ -1,0 +1,97 @@
+// graftling-scenegen: writes a generated scene for trying and measuring runs.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bench/scene_generator.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: graftling-scenegen [--lines N | --objects N --lights N] [--branch N] [--branch-lights N]\n"
+    "                          [--depth N] [--seed N] [-o FILE]\n"
+    "Writes a scene whose picked object has a branch of --branch items (itself included),\n"
+    "--depth object levels deep. With --lines, a tenth of the branch are lights and the\n"
+    "scene has about N lines. Tells the picked object on standard error.\n";
+
+bool readNumber(const char* text, long& number) {
+  char* end = nullptr;
+  number = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && number >= 0 && number <= 100000000;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using graftling::bench::SceneShape;
+  long lines = -1, branch = 10, depth = 4, branchLights = -1, objects = -1, lights = -1, seed = 1;
+  const char* output = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (i + 1 >= argc) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    const char* argument = argv[++i];
+    if (option == "-o") {
+      output = argument;
+      continue;
+    }
+    long* target = option == "--lines"           ? &lines
+                   : option == "--branch"        ? &branch
+                   : option == "--depth"         ? &depth
+                   : option == "--branch-lights" ? &branchLights
+                   : option == "--objects"       ? &objects
+                   : option == "--lights"        ? &lights
+                   : option == "--seed"          ? &seed
+                                                 : nullptr;
+    if (target == nullptr || !readNumber(argument, *target)) {
+      std::fprintf(stderr, "graftling-scenegen: bad option %s %s\n%s", option.c_str(), argument, kUsage);
+      return 2;
+    }
+  }
+
+  SceneShape shape;
+  if (lines >= 0) {
+    std::optional<SceneShape> fitted =
+        graftling::bench::shapeForLines(static_cast<int>(lines), static_cast<int>(branch),
+                                        static_cast<int>(depth), static_cast<std::uint32_t>(seed));
+    if (!fitted) {
+      std::fprintf(stderr, "graftling-scenegen: a branch of %ld items does not fit in %ld lines\n", branch,
+                   lines);
+      return 1;
+    }
+    shape = *fitted;
+  } else {
+    shape = SceneShape{static_cast<int>(objects), static_cast<int>(lights),
+                       static_cast<int>(branch),  static_cast<int>(branchLights < 0 ? 0 : branchLights),
+                       static_cast<int>(depth),   static_cast<std::uint32_t>(seed)};
+  }
+  std::string problem = graftling::bench::shapeProblem(shape);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "graftling-scenegen: %s\n", problem.c_str());
+    return 1;
+  }
+
+  graftling::bench::GeneratedScene scene = graftling::bench::generateScene(shape);
+  std::FILE* out = output != nullptr ? std::fopen(output, "wb") : stdout;
+  if (out == nullptr) {
+    std::fprintf(stderr, "graftling-scenegen: cannot write %s\n", output);
+    return 1;
+  }
+  bool written = std::fwrite(scene.text.data(), 1, scene.text.size(), out) == scene.text.size();
+  written = (out == stdout ? std::fflush(out) : std::fclose(out)) == 0 && written;
+  if (!written) {
+    std::fputs("graftling-scenegen: writing the scene failed\n", stderr);
+    return 1;
+  }
+  std::fprintf(stderr, "%d lines, %d objects, %d lights; pick object %d (%s), branch of %d items\n",
+               scene.lines, shape.objects, shape.lights, scene.pickedObject, scene.pickedFileName.c_str(),
+               shape.branchItems);
+  return 0;
+}
