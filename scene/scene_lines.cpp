@@ -36,6 +36,29 @@ struct FileSource {
   bool failed() const { return std::ferror(stream) != 0; }
 };
 
+// Reads the file in large blocks and hands out its bytes one at a time,
+// without the stream's lock and call for every byte.
+class BufferedFileSource {
+ public:
+  explicit BufferedFileSource(std::FILE* stream) : stream_(stream) {}
+  int get() {
+    if (at_ == size_ && !refill()) return EOF;
+    return static_cast<unsigned char>(buffer_[at_++]);
+  }
+  bool failed() const { return std::ferror(stream_) != 0; }
+
+ private:
+  bool refill() {
+    size_ = std::fread(buffer_, 1, sizeof buffer_, stream_);
+    at_ = 0;
+    return size_ != 0;
+  }
+  std::FILE* stream_;
+  std::size_t at_ = 0;
+  std::size_t size_ = 0;
+  char buffer_[16384];
+};
+
 struct MemorySource {
   std::string_view bytes;
   std::size_t at = 0;
@@ -97,7 +120,7 @@ ReadStatus readLineText(std::FILE* stream, std::string& text) {
 SceneLinesPtr loadSceneLines(const char* fileName) {
   FileHandle file(std::fopen(fileName, "rb"));
   if (!file) return nullptr;
-  FileSource source{file.get()};
+  BufferedFileSource source(file.get());
   return buildList(source);
 }
 
