@@ -4,37 +4,59 @@ namespace graftling {
 
 namespace {
 
-struct KeywordKind {
-  std::string_view keyword;
-  LineKind kind;
+struct KeywordEntry {
+  std::string_view text;
+  Keyword keyword;
 };
 
-constexpr KeywordKind kKeywords[] = {
-    {"LWSC", KindHeader},         {"AddNullObject", KindObject}, {"LoadObject", KindObject},
-    {"AddLight", KindLight},      {"ShowCamera", KindCamera},    {"SolidBackdrop", KindBackdrop},
-    {"RenderMode", KindRenderMode}, {"ViewMode", KindViewMode},
+constexpr KeywordEntry kKeywords[] = {
+    {"LWSC", Keyword::LWSC},
+    {"AddNullObject", Keyword::AddNullObject},
+    {"LoadObject", Keyword::LoadObject},
+    {"AddLight", Keyword::AddLight},
+    {"ShowCamera", Keyword::ShowCamera},
+    {"SolidBackdrop", Keyword::SolidBackdrop},
+    {"RenderMode", Keyword::RenderMode},
+    {"ViewMode", Keyword::ViewMode},
+    {"ParentObject", Keyword::ParentObject},
+    {"ShadowOptions", Keyword::ShadowOptions},
+    {"ShadowType", Keyword::ShadowType},
 };
 
-LineKind kindOf(std::string_view text) {
-  // Every keyword begins with an upper-case letter from this set, so most
-  // lines are settled by their first byte.
-  if (text.empty()) return KindOther;
-  switch (text[0]) {
-    case 'L': case 'A': case 'S': case 'R': case 'V': break;
-    default: return KindOther;
-  }
-  for (const KeywordKind& entry : kKeywords) {
-    if (startsWith(text, entry.keyword) == 0) return entry.kind;
-  }
-  return KindOther;
-}
+// The kind each keyword gives, in the order of Keyword.
+constexpr LineKind kKindOf[] = {
+    KindOther,    KindHeader,     KindObject,   KindObject, KindLight, KindCamera,
+    KindBackdrop, KindRenderMode, KindViewMode, KindOther,  KindOther, KindOther,
+};
 
 }  // namespace
+
+Keyword keywordOf(std::string_view text) {
+  // Every keyword begins with an upper-case letter from this set, so most
+  // texts are settled by their first byte.
+  if (text.empty()) return Keyword::None;
+  switch (text[0]) {
+    case 'L':
+    case 'A':
+    case 'S':
+    case 'R':
+    case 'V':
+    case 'P':
+      break;
+    default:
+      return Keyword::None;
+  }
+  for (const KeywordEntry& entry : kKeywords) {
+    if (startsWith(text, entry.text) == 0) return entry.keyword;
+  }
+  return Keyword::None;
+}
 
 std::int32_t classifyLines(SceneLines& list) {
   std::int32_t counter = 1;
   for (SceneLine* line = list.head; line != nullptr && line->next != nullptr; line = line->next) {
-    LineKind kind = kindOf(line->text);
+    // The text's keyword was found when the text was set; see LineText.
+    LineKind kind = kKindOf[static_cast<int>(line->text.keyword())];
     if (kind == KindObject) line->objectNumber = counter++;
     line->kind = kind;
   }

@@ -1,11 +1,35 @@
 #include "scene/scene_lines.h"
 
+#include <cstring>
 #include <new>
+#include <ostream>
 #include <utility>
 
 #include "scene/line_kind.h"
 
 namespace graftling {
+
+void LineText::release() {
+  if (owned_) delete[] data_;
+  data_ = kEmpty;
+  size_ = 0;
+  owned_ = false;
+}
+
+std::optional<LineText> LineText::copyOf(std::string_view text) {
+  char* storage = new (std::nothrow) char[text.size() + 1];
+  if (storage == nullptr) return std::nullopt;
+  if (!text.empty()) std::memcpy(storage, text.data(), text.size());
+  storage[text.size()] = '\0';
+  LineText made;
+  made.data_ = storage;
+  made.size_ = static_cast<std::uint32_t>(text.size());
+  made.keyword_ = keywordOf(text);
+  made.owned_ = true;
+  return made;
+}
+
+std::ostream& operator<<(std::ostream& out, const LineText& text) { return out << text.view(); }
 
 SceneLines::~SceneLines() {
   SceneLine* line = head;
@@ -67,10 +91,10 @@ struct MemorySource {
 };
 
 // Takes bytes up to and including the next LF, at most kMaxPieceLength of
-// them: the cut of a line read with a limit of 256, without losing NULs.
+// them, into buffer: the cut of a line read with a limit of 256, without
+// losing NULs.
 template <typename Source>
-ReadStatus readPiece(Source& source, std::string& text) {
-  char buffer[kMaxPieceLength];
+ReadStatus readPiece(Source& source, char (&buffer)[kMaxPieceLength], std::string_view& piece) {
   std::size_t length = 0;
   while (length < kMaxPieceLength) {
     int c = source.get();
@@ -80,9 +104,7 @@ ReadStatus readPiece(Source& source, std::string& text) {
   }
   if (source.failed()) return ReadStatus::Failed;
   if (length == 0) return ReadStatus::End;
-  std::optional<std::string> copy = copyText(std::string_view(buffer, length));
-  if (!copy) return ReadStatus::Failed;
-  text = std::move(*copy);
+  piece = std::string_view(buffer, length);
   return ReadStatus::Text;
 }
 
@@ -90,14 +112,17 @@ template <typename Source>
 SceneLinesPtr buildList(Source& source) {
   SceneLinesPtr list(new (std::nothrow) SceneLines);
   if (!list) return nullptr;
-  std::string text;
+  char buffer[kMaxPieceLength];
+  std::string_view piece;
   for (;;) {
-    ReadStatus status = readPiece(source, text);
+    ReadStatus status = readPiece(source, buffer, piece);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed) return nullptr;
+    std::optional<LineText> text = copyText(piece);
+    if (!text) return nullptr;
     LinePtr line = newLineRecord();
     if (!line) return nullptr;
-    line->text = std::move(text);
+    line->text = std::move(*text);
     list->append(std::move(line));
   }
   classifyLines(*list);
@@ -114,7 +139,16 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 ReadStatus readLineText(std::FILE* stream, std::string& text) {
   FileSource source{stream};
-  return readPiece(source, text);
+  char buffer[kMaxPieceLength];
+  std::string_view piece;
+  ReadStatus status = readPiece(source, buffer, piece);
+  if (status != ReadStatus::Text) return status;
+  try {
+    text.assign(piece);
+  } catch (const std::bad_alloc&) {
+    return ReadStatus::Failed;
+  }
+  return ReadStatus::Text;
 }
 
 SceneLinesPtr loadSceneLines(const char* fileName) {
@@ -134,7 +168,7 @@ int writeSceneLines(const SceneLines& list, const char* fileName) {
   if (raw == nullptr) return 0;
   FileHandle file(raw);
   for (const SceneLine* line = list.head; line != nullptr; line = line->next) {
-    const std::string& text = line->text;
+    const LineText& text = line->text;
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), raw) != text.size()) return 0;
   }
   if (std::fflush(raw) != 0) return 0;
@@ -143,24 +177,18 @@ int writeSceneLines(const SceneLines& list, const char* fileName) {
 
 std::string sceneText(const SceneLines& list) {
   std::string all;
-  for (const SceneLine* line = list.head; line != nullptr; line = line->next) all += line->text;
+  for (const SceneLine* line = list.head; line != nullptr; line = line->next) all += line->text.view();
   return all;
 }
 
 void releaseSceneLines(SceneLinesPtr list) { list.reset(); }
 
-std::optional<std::string> copyText(std::string_view text) {
-  try {
-    return std::string(text);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
-}
+std::optional<LineText> copyText(std::string_view text) { return LineText::copyOf(text); }
 
 LinePtr newLineRecord() { return LinePtr(new (std::nothrow) SceneLine); }
 
 LinePtr makeLine(std::string_view text) {
-  std::optional<std::string> copy = copyText(text);
+  std::optional<LineText> copy = copyText(text);
   if (!copy) return nullptr;
   LinePtr line = newLineRecord();
   if (!line) return nullptr;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,10 +25,95 @@ enum LineKind : std::int8_t {
   KindOther = 7,
 };
 
+// The keyword a text begins with, among those that classification and the
+// block queries test; None for any other text. No keyword begins another, so
+// a text begins with at most one of them.
+enum class Keyword : std::int8_t {
+  None,
+  LWSC,
+  AddNullObject,
+  LoadObject,
+  AddLight,
+  ShowCamera,
+  SolidBackdrop,
+  RenderMode,
+  ViewMode,
+  ParentObject,
+  ShadowOptions,
+  ShadowType,
+};
+
+Keyword keywordOf(std::string_view text);
+
+// The bytes of one line, NUL bytes included, with a terminator after them.
+// Notes its keyword when it is set, so walks over the list need not read it.
+// Moves but does not copy: a copy needs storage, which copyText makes.
+class LineText {
+ public:
+  LineText() = default;
+  LineText(LineText&& other) noexcept { take(other); }
+  LineText& operator=(LineText&& other) noexcept {
+    if (this != &other) {
+      release();
+      take(other);
+    }
+    return *this;
+  }
+  ~LineText() { release(); }
+
+  // A copy of text in storage of its own; empty when it cannot be had.
+  static std::optional<LineText> copyOf(std::string_view text);
+
+  std::size_t size() const { return size_; }
+  std::size_t length() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const char* data() const { return data_; }
+  const char* c_str() const { return data_; }
+  const char* begin() const { return data_; }
+  const char* end() const { return data_ + size_; }
+  char front() const { return data_[0]; }
+  char back() const { return data_[size_ - 1]; }
+  char operator[](std::size_t at) const { return data_[at]; }
+  std::string_view view() const { return std::string_view(data_, size_); }
+  operator std::string_view() const { return view(); }
+  operator std::string() const { return std::string(data_, size_); }
+  Keyword keyword() const { return keyword_; }
+
+  void swap(LineText& other) noexcept {
+    LineText held(std::move(other));
+    other = std::move(*this);
+    *this = std::move(held);
+  }
+
+  friend bool operator==(const LineText& a, const LineText& b) { return a.view() == b.view(); }
+  friend bool operator==(const LineText& a, std::string_view b) { return a.view() == b; }
+
+ private:
+  void release();
+  void take(LineText& other) noexcept {
+    data_ = other.data_;
+    size_ = other.size_;
+    keyword_ = other.keyword_;
+    owned_ = other.owned_;
+    other.data_ = kEmpty;
+    other.size_ = 0;
+    other.keyword_ = Keyword::None;
+    other.owned_ = false;
+  }
+
+  static constexpr const char* kEmpty = "";
+  const char* data_ = kEmpty;
+  std::uint32_t size_ = 0;
+  Keyword keyword_ = Keyword::None;
+  bool owned_ = false;
+};
+
+std::ostream& operator<<(std::ostream& out, const LineText& text);
+
 // A piece of scene text of at most 255 bytes, its line end included when it
-// has one. NUL bytes are ordinary bytes of the text.
+// has one.
 struct SceneLine {
-  std::string text;
+  LineText text;
   SceneLine* prev = nullptr;
   SceneLine* next = nullptr;
   LineKind kind = KindHeader;
@@ -80,7 +166,7 @@ void releaseSceneLines(SceneLinesPtr list);
 
 // Line and text makers: none when storage cannot be had. A new line is
 // unlinked, KindHeader, object number 0, and belongs to the caller.
-std::optional<std::string> copyText(std::string_view text);
+std::optional<LineText> copyText(std::string_view text);
 LinePtr newLineRecord();
 LinePtr makeLine(std::string_view text);
 LinePtr duplicateLine(const SceneLine& line);

@@ -8,14 +8,19 @@ namespace graftling {
 
 namespace {
 
-constexpr std::string_view kParentObject = "ParentObject";
-constexpr std::string_view kShadowOptions = "ShadowOptions";
-constexpr std::string_view kShadowType = "ShadowType";
-
 // The first line from start on that begins with either keyword.
-SceneLine* findEither(SceneLine* start, std::string_view first, std::string_view second) {
+SceneLine* findEither(SceneLine* start, Keyword first, Keyword second) {
   for (SceneLine* line = start; line != nullptr; line = line->next) {
-    if (startsWith(line->text, first) == 0 || startsWith(line->text, second) == 0) return line;
+    Keyword keyword = line->text.keyword();
+    if (keyword == first || keyword == second) return line;
+  }
+  return nullptr;
+}
+
+// The first line from start on whose text begins with keyword.
+SceneLine* findKeyword(SceneLine* start, Keyword keyword) {
+  for (SceneLine* line = start; line != nullptr; line = line->next) {
+    if (line->text.keyword() == keyword) return line;
   }
   return nullptr;
 }
@@ -26,7 +31,7 @@ SceneLine* findEither(SceneLine* start, std::string_view first, std::string_view
 // blocks stays linear.
 class ParentScan {
  public:
-  explicit ParentScan(std::string_view endKeyword) : endKeyword_(endKeyword) {}
+  explicit ParentScan(Keyword endKeyword) : endKeyword_(endKeyword) {}
 
   // Called for every line the walk passes, in order.
   void pass(const SceneLine* line) {
@@ -37,16 +42,16 @@ class ParentScan {
   // the scan met neither a parent line nor an end line.
   SceneLine* parentOf(SceneLine* item, bool& reachedEnd) {
     if (!valid_) {
-      result_ = findEither(item, kParentObject, endKeyword_);
+      result_ = findEither(item, Keyword::ParentObject, endKeyword_);
       valid_ = true;
     }
     reachedEnd = result_ == nullptr;
-    if (result_ != nullptr && startsWith(result_->text, kParentObject) == 0) return result_;
+    if (result_ != nullptr && result_->text.keyword() == Keyword::ParentObject) return result_;
     return nullptr;
   }
 
  private:
-  std::string_view endKeyword_;
+  Keyword endKeyword_;
   SceneLine* result_ = nullptr;
   bool valid_ = false;
 };
@@ -62,19 +67,19 @@ SceneLine* findLine(SceneLine* start, std::string_view keyword) {
   return nullptr;
 }
 
-SceneLine* objectBlockEnd(SceneLine* line) { return findLine(line, kShadowOptions); }
+SceneLine* objectBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::ShadowOptions); }
 
-SceneLine* lightBlockEnd(SceneLine* line) { return findLine(line, kShadowType); }
+SceneLine* lightBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::ShadowType); }
 
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop) {
   for (SceneLine* line = start; line != nullptr && line != stop; line = line->next) {
-    if (startsWith(line->text, kParentObject) == 0) return line;
+    if (line->text.keyword() == Keyword::ParentObject) return line;
   }
   return nullptr;
 }
 
 std::optional<std::string_view> lineValue(const SceneLine* line) {
-  std::string_view text = line->text;
+  std::string_view text = line->text.view();
   std::size_t space = text.find(' ');
   if (space == std::string_view::npos) return std::nullopt;
   return text.substr(space + 1);
@@ -123,8 +128,8 @@ SceneLine* lightSectionEnd(const SceneLines& list) {
 }
 
 SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop) {
-  ParentScan objectScan(kShadowOptions);
-  ParentScan lightScan(kShadowType);
+  ParentScan objectScan(Keyword::ShadowOptions);
+  ParentScan lightScan(Keyword::ShadowType);
   for (SceneLine* line = start; line != nullptr;) {
     objectScan.pass(line);
     lightScan.pass(line);
@@ -146,7 +151,7 @@ SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine*
 }
 
 std::string_view sceneLineEnd(const SceneLines& list) {
-  std::string_view first = list.head != nullptr ? std::string_view(list.head->text) : std::string_view();
+  std::string_view first = list.head != nullptr ? list.head->text.view() : std::string_view();
   return first.size() >= 2 && first.substr(first.size() - 2) == "\r\n" ? "\r\n" : "\n";
 }
 
