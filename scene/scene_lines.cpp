@@ -1,5 +1,7 @@
 #include "scene/scene_lines.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <ostream>
@@ -31,17 +33,81 @@ std::optional<LineText> LineText::copyOf(std::string_view text) {
 
 std::ostream& operator<<(std::ostream& out, const LineText& text) { return out << text.view(); }
 
+namespace {
+
+constexpr std::size_t kMaxRecordsPerBlock = 4096;
+constexpr std::size_t kMaxTextBlockBytes = 65536;
+
+}  // namespace
+
+LineStore::~LineStore() {
+  for (Block* chain : {recordBlocks_, textBlocks_}) {
+    while (chain != nullptr) {
+      Block* next = chain->next;
+      ::operator delete(chain);
+      chain = next;
+    }
+  }
+}
+
+void* LineStore::addBlock(Block*& chain, std::size_t bytes) {
+  // The header takes a whole alignment unit, so the bytes suit any record.
+  constexpr std::size_t kHeader = alignof(std::max_align_t);
+  static_assert(sizeof(Block) <= kHeader);
+  void* raw = ::operator new(kHeader + bytes, std::nothrow);
+  if (raw == nullptr) return nullptr;
+  Block* block = static_cast<Block*>(raw);
+  block->next = chain;
+  chain = block;
+  return static_cast<char*>(raw) + kHeader;
+}
+
+SceneLine* LineStore::make(std::string_view text) {
+  if (static_cast<std::size_t>(textsEnd_ - nextText_) < text.size() + 1) {
+    std::size_t bytes = std::max(textBlockBytes_, text.size() + 1);
+    char* block = static_cast<char*>(addBlock(textBlocks_, bytes));
+    if (block == nullptr) return nullptr;
+    nextText_ = block;
+    textsEnd_ = block + bytes;
+    textBlockBytes_ = std::min(textBlockBytes_ * 2, kMaxTextBlockBytes);
+  }
+  if (nextRecord_ == recordsEnd_) {
+    // Blocks grow from a small first one, so a short scene stays small.
+    void* block = addBlock(recordBlocks_, recordsPerBlock_ * sizeof(SceneLine));
+    if (block == nullptr) return nullptr;
+    nextRecord_ = static_cast<SceneLine*>(block);
+    recordsEnd_ = nextRecord_ + recordsPerBlock_;
+    recordsPerBlock_ = std::min(recordsPerBlock_ * 2, kMaxRecordsPerBlock);
+  }
+  char* storage = nextText_;
+  if (!text.empty()) std::memcpy(storage, text.data(), text.size());
+  storage[text.size()] = '\0';
+  nextText_ += text.size() + 1;
+  SceneLine* line = new (nextRecord_++) SceneLine;
+  line->stored = true;
+  line->text.data_ = storage;
+  line->text.size_ = static_cast<std::uint32_t>(text.size());
+  line->text.keyword_ = keywordOf(text);
+  return line;
+}
+
 SceneLines::~SceneLines() {
   SceneLine* line = head;
   while (line != nullptr) {
     SceneLine* next = line->next;
-    delete line;
+    // A stored record's memory goes with the store; its text may not.
+    if (line->stored) {
+      line->~SceneLine();
+    } else {
+      delete line;
+    }
     line = next;
   }
 }
 
-void SceneLines::append(LinePtr line) {
-  SceneLine* raw = line.release();
+void SceneLines::append(LinePtr line) { append(line.release()); }
+
+void SceneLines::append(SceneLine* raw) {
   raw->next = nullptr;
   raw->prev = tail;
   if (tail == nullptr) {
@@ -118,12 +184,9 @@ SceneLinesPtr buildList(Source& source) {
     ReadStatus status = readPiece(source, buffer, piece);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed) return nullptr;
-    std::optional<LineText> text = copyText(piece);
-    if (!text) return nullptr;
-    LinePtr line = newLineRecord();
-    if (!line) return nullptr;
-    line->text = std::move(*text);
-    list->append(std::move(line));
+    SceneLine* line = list->store.make(piece);
+    if (line == nullptr) return nullptr;
+    list->append(line);
   }
   classifyLines(*list);
   return list;

@@ -49,6 +49,8 @@ Keyword keywordOf(std::string_view text);
 // Notes its keyword when it is set, so walks over the list need not read it.
 // Moves but does not copy: a copy needs storage, which copyText makes.
 class LineText {
+  friend class LineStore;
+
  public:
   LineText() = default;
   LineText(LineText&& other) noexcept { take(other); }
@@ -117,7 +119,39 @@ struct SceneLine {
   SceneLine* prev = nullptr;
   SceneLine* next = nullptr;
   LineKind kind = KindHeader;
+  bool stored = false;  // the record lies in its list's LineStore
   std::int32_t objectNumber = 0;
+};
+
+// Records and texts of the lines read from a file, made in large blocks in
+// file order, so that walks over the list go through memory in order. The
+// blocks belong to the list and go with it.
+class LineStore {
+ public:
+  LineStore() = default;
+  LineStore(const LineStore&) = delete;
+  LineStore& operator=(const LineStore&) = delete;
+  ~LineStore();
+
+  // A new, unlinked record that holds a copy of text; null when storage
+  // cannot be had.
+  SceneLine* make(std::string_view text);
+
+ private:
+  struct Block {
+    Block* next;
+  };
+  // A new block of bytes after its header, chained to chain; null on failure.
+  static void* addBlock(Block*& chain, std::size_t bytes);
+
+  Block* recordBlocks_ = nullptr;
+  Block* textBlocks_ = nullptr;
+  SceneLine* nextRecord_ = nullptr;
+  SceneLine* recordsEnd_ = nullptr;
+  char* nextText_ = nullptr;
+  char* textsEnd_ = nullptr;
+  std::size_t recordsPerBlock_ = 64;
+  std::size_t textBlockBytes_ = 4096;
 };
 
 using LinePtr = std::unique_ptr<SceneLine>;
@@ -135,6 +169,9 @@ struct SceneLines {
 
   // Appends at the end; only loading and tests build lists this way.
   void append(LinePtr line);
+  void append(SceneLine* stored);
+
+  LineStore store;  // holds the lines read from the file
 };
 
 using SceneLinesPtr = std::unique_ptr<SceneLines>;
