@@ -7,7 +7,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <vector>
 
 #include "host/platform.h"
 
@@ -19,13 +18,13 @@ std::string createUniqueFile(const std::string& directory) {
     const char* tmp = std::getenv("TMPDIR");
     dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
   }
-  std::string pattern = dir + "/graftling-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
+  // The name is made in its final storage before the file exists: nothing
+  // that can fail for lack of storage comes after the file is made.
+  std::string name = dir + "/graftling-XXXXXX";
   int fd = mkstemp(name.data());
   if (fd < 0) return std::string();
   close(fd);
-  return std::string(name.data());
+  return name;
 }
 
 bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }

@@ -18,9 +18,14 @@ std::string createUniqueFile(const std::string& directory) {
     if (length == 0 || length > MAX_PATH) return std::string();
     dir.assign(tempPath, length);
   }
+  // The result's storage is taken before the file exists: nothing that can
+  // fail for lack of storage comes after the file is made.
+  std::string result;
+  result.reserve(MAX_PATH + 1);
   char name[MAX_PATH + 1];
   if (GetTempFileNameA(dir.c_str(), "gft", 0, name) == 0) return std::string();
-  return std::string(name);
+  result.assign(name);
+  return result;
 }
 
 bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
@@ -41,7 +46,9 @@ std::string executablePath() {
 
 bool setEnvironment(const char* name, const std::string& value) { return _putenv_s(name, value.c_str()) == 0; }
 
-int runShellCommand(const std::string& commandLine) { return std::system(commandLine.c_str()); }
+// cmd /c drops the first and the last quote of a line that begins with one;
+// a pair around the whole line leaves the caller's own quoting intact.
+int runShellCommand(const std::string& commandLine) { return std::system(("\"" + commandLine + "\"").c_str()); }
 
 bool limitFileSize(unsigned long long) { return false; }
 
