@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <new>
 #include <string_view>
-
 
 namespace graftling::standin {
 
@@ -36,6 +36,26 @@ LWItemID handleFor(bool isLight, int number) {
   return reinterpret_cast<LWItemID>(static_cast<std::uintptr_t>(number) * 2 + (isLight ? 1 : 0));
 }
 
+// Layout is C and throws nothing into the plug-in: a callback that runs out of
+// storage gives the answer of a host call that failed.
+template <typename Result, typename Body>
+Result guarded(Result failed, Body body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return failed;
+  }
+}
+
+template <typename Body>
+void guarded(Body body) {
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    // Only the host's own record of the call is lost.
+  }
+}
+
 // The control record the host hands out; the plug-in sees only its head.
 struct StandInControl {
   LWControl record;
@@ -47,9 +67,9 @@ struct StandInControl {
 struct Callbacks {
   static void* global(const char* name, int) {
     StandInHost& host = *gHost;
-    std::string service = name != nullptr ? name : "";
-    host.lookups_.push_back(service);
-    if (host.missing_.count(service) != 0) return nullptr;
+    std::string_view service = name != nullptr ? name : "";
+    guarded([&] { host.lookups_.emplace_back(service); });
+    if (host.missing_.count(std::string_view(service)) != 0) return nullptr;
     if (service == "Info Messages") return &messageFuncs;
     if (service == "LW Item Info") return &itemInfo;
     if (service == "LW Object Info") return &objectInfo;
@@ -60,7 +80,9 @@ struct Callbacks {
 
   static void info(const char*, const char*) {}
   static void error(const char* first, const char* second) {
-    gHost->messages_.push_back(ShownMessage{first != nullptr ? first : "", second != nullptr ? second : ""});
+    guarded([&] {
+      gHost->messages_.push_back(ShownMessage{first != nullptr ? first : "", second != nullptr ? second : ""});
+    });
   }
 
   static LWItemID first(int itemType, LWItemID) {
@@ -79,28 +101,35 @@ struct Callbacks {
   static LWPanelID create(const char* title, void* data) {
     StandInHost& host = *gHost;
     if (host.failPanelCreate_) return nullptr;
-    ++host.panel_.created;
-    host.panel_.title = title != nullptr ? title : "";
-    host.panel_.createData = data;
-    return &host.panel_;
+    return guarded<LWPanelID>(nullptr, [&]() -> LWPanelID {
+      host.panel_.title = title != nullptr ? title : "";
+      ++host.panel_.created;
+      host.panel_.createData = data;
+      return &host.panel_;
+    });
   }
   static void destroy(LWPanelID) { ++gHost->panel_.destroyed; }
   static int open(LWPanelID, int flags) {
     StandInHost& host = *gHost;
     ++host.panel_.opened;
     host.panel_.openFlags = flags;
-    PanelView view{host.panel_.title, host.panel_.label, host.controlValue_, &host.objects_};
-    PanelAnswer answer = host.panelUser_ ? host.panelUser_(view) : PanelAnswer{host.controlValue_, true};
-    host.controlValue_ = answer.item;
-    return answer.confirmed ? 1 : 0;
+    // A panel that cannot be shown is as if the user cancelled it at once.
+    return guarded(0, [&] {
+      PanelView view{host.panel_.title, host.panel_.label, host.controlValue_, &host.objects_};
+      PanelAnswer answer = host.panelUser_ ? host.panelUser_(view) : PanelAnswer{host.controlValue_, true};
+      host.controlValue_ = answer.item;
+      return answer.confirmed ? 1 : 0;
+    });
   }
   static LWControl* addControl(LWPanelID, const char* type, ControlDescription* description, const char* label) {
     StandInHost& host = *gHost;
     if (host.failAddControl_) return nullptr;
-    host.panel_.controlType = type != nullptr ? type : "";
-    host.panel_.label = label != nullptr ? label : "";
-    if (description != nullptr) host.panel_.description = *description;
-    return &control.record;
+    return guarded<LWControl*>(nullptr, [&] {
+      host.panel_.controlType = type != nullptr ? type : "";
+      host.panel_.label = label != nullptr ? label : "";
+      if (description != nullptr) host.panel_.description = *description;
+      return &control.record;
+    });
   }
   static void get(LWControl*, int tag, PanelValue* value) {
     if (tag == kControlTagValue) value->value = reinterpret_cast<intptr_t>(gHost->controlValue_);
@@ -116,20 +145,25 @@ struct Callbacks {
       std::remove(fileName);
       return 0;
     }
-    bool written = writeFileBytes(fileName, host.sceneText_);
-    if (host.renameOnSave_) {
-      host.sceneFileName_ = *host.renameOnSave_;
-      host.sceneInfo_.filename = host.sceneFileName_.c_str();
-    }
-    return written ? 1 : 0;
+    return guarded(0, [&] {
+      bool written = writeFileBytes(fileName, host.sceneText_);
+      if (host.renameOnSave_) {
+        host.sceneFileName_ = *host.renameOnSave_;
+        host.sceneInfo_.filename = host.sceneFileName_.c_str();
+      }
+      return written ? 1 : 0;
+    });
   }
   static int loadScene(const char* fileName, const char* sceneName) {
     StandInHost& host = *gHost;
     ++host.loads_;
-    std::string bytes;
-    if (!readFileBytes(fileName, bytes)) return 0;
-    host.setScene(std::move(bytes), sceneName != nullptr ? sceneName : "");
-    return 1;
+    // A load that fails keeps the scene the host had.
+    return guarded(0, [&] {
+      std::string bytes;
+      if (!readFileBytes(fileName, bytes)) return 0;
+      host.setScene(std::move(bytes), sceneName != nullptr ? sceneName : "");
+      return 1;
+    });
   }
 
   static inline MessageFuncs messageFuncs{info, error};
@@ -150,41 +184,44 @@ StandInHost::~StandInHost() {
 }
 
 void StandInHost::setScene(std::string sceneText, std::string sceneFileName) {
+  // Listed first, so that running out of storage leaves the old scene whole.
+  std::vector<HostItem> objects, lights;
+  listItems(sceneText, objects, lights);
   sceneText_ = std::move(sceneText);
   sceneFileName_ = std::move(sceneFileName);
   sceneInfo_.name = sceneFileName_.c_str();
   sceneInfo_.filename = sceneFileName_.c_str();
-  listItems();
+  objects_ = std::move(objects);
+  lights_ = std::move(lights);
 }
 
-void StandInHost::listItems() {
-  objects_.clear();
-  lights_.clear();
+void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& objects,
+                            std::vector<HostItem>& lights) {
   std::map<std::string, int> loadsOfFile;
   HostItem* current = nullptr;
-  std::string_view rest = sceneText_;
+  std::string_view rest = sceneText;
   while (!rest.empty()) {
     std::size_t end = rest.find('\n');
     std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
     rest.remove_prefix(line.size());
     if (beginsWith(line, "LoadObject") || beginsWith(line, "AddNullObject")) {
       HostItem item;
-      item.number = static_cast<int>(objects_.size()) + 1;
+      item.number = static_cast<int>(objects.size()) + 1;
       item.fileName = std::string(withoutLineEnd(valueOf(line)));
       item.name = lastComponent(item.fileName);
       int load = ++loadsOfFile[item.fileName];
       if (load >= 2) item.name += " (" + std::to_string(load) + ")";
       item.handle = handleFor(false, item.number);
-      objects_.push_back(std::move(item));
-      current = &objects_.back();
+      objects.push_back(std::move(item));
+      current = &objects.back();
     } else if (beginsWith(line, "AddLight")) {
       HostItem item;
       item.isLight = true;
-      item.number = static_cast<int>(lights_.size()) + 1;
+      item.number = static_cast<int>(lights.size()) + 1;
       item.name = "Light";
       item.handle = handleFor(true, item.number);
-      lights_.push_back(std::move(item));
-      current = &lights_.back();
+      lights.push_back(std::move(item));
+      current = &lights.back();
     } else if (beginsWith(line, "ShowCamera")) {
       current = nullptr;
     } else if (current != nullptr && beginsWith(line, "ParentObject ")) {

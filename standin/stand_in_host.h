@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/host_services.h"
@@ -106,7 +107,8 @@ class StandInHost {
 
  private:
   friend struct Callbacks;
-  void listItems();
+  // The objects and lights of a scene text, as the host numbers and names them.
+  static void listItems(std::string_view sceneText, std::vector<HostItem>& objects, std::vector<HostItem>& lights);
 
   std::string sceneText_;
   std::string sceneFileName_;
@@ -115,7 +117,7 @@ class StandInHost {
   std::vector<HostItem> lights_;
   std::vector<ShownMessage> messages_;
   std::vector<std::string> lookups_;
-  std::set<std::string> missing_;
+  std::set<std::string, std::less<>> missing_;
   std::optional<std::string> renameOnSave_;
   PanelUser panelUser_;
   PanelRecord panel_;
