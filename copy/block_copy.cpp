@@ -60,6 +60,16 @@ bool duplicateRange(const SceneLine* first, const SceneLine* last, LineChain& ch
   }
 }
 
+// Whether anchor is one of first..last other than last: a copy linked after it
+// would stand inside the block it copies, and every later copy of a block that
+// holds the anchor would hold all copies before it, doubling the scene.
+bool liesWithin(const SceneLine* anchor, const SceneLine* first, const SceneLine* last) {
+  for (const SceneLine* line = first; line != last; line = line->next) {
+    if (line == anchor) return true;
+  }
+  return false;
+}
+
 // Copies first..last after anchor, optionally with a blank line after the copy
 // and a new parent number in it. Returns the copy of first, or null.
 SceneLine* copyBlock(SceneLines& lines, SceneLine* anchor, SceneLine* first, SceneLine* last,
@@ -94,7 +104,7 @@ SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional
   SceneLine* anchor = objectSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
   SceneLine* last = objectBlockEnd(itemLine);
-  if (last == nullptr) return nullptr;
+  if (last == nullptr || liesWithin(anchor, itemLine, last)) return nullptr;
   return copyBlock(lines, anchor, itemLine, last, true, newParent);
 }
 
@@ -104,7 +114,7 @@ SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<
   SceneLine* first = findLine(itemLine, "AddLight");
   if (first == nullptr) return nullptr;
   SceneLine* last = lightBlockEnd(first);
-  if (last == nullptr) return nullptr;
+  if (last == nullptr || liesWithin(anchor, first, last)) return nullptr;
   return copyBlock(lines, anchor, first, last, true, newParent);
 }
 

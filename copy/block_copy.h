@@ -20,7 +20,8 @@ namespace graftling {
 bool copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n);
 
 // Copies the object block that begins at itemLine after the object-section
-// anchor and adds a blank line after it. With newParent, the copy's
+// anchor and adds a blank line after it. A block that holds the anchor before
+// its last line is not copied. With newParent, the copy's
 // "ParentObject" line reads newParent before the copy is linked. Returns the
 // copy of itemLine, or null when no copy was made.
 SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine,

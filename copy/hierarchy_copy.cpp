@@ -13,11 +13,9 @@ namespace graftling {
 namespace {
 
 // Whether a line found by a child search may be copied in this run: an item
-// of the saved scene, not yet copied.
-bool isCopyable(const CopyRun& run, const SceneLine* child) {
-  if (child->kind == KindObject && child->objectNumber > run.savedObjectCount) return false;
-  return run.copied.count(child) == 0;
-}
+// of the saved scene, not yet copied. Object numbers cannot tell: objects that
+// stand after the object section are renumbered by every copy.
+bool isCopyable(const CopyRun& run, const SceneLine* child) { return run.uncopied.count(child) != 0; }
 
 // Copies one item's block attached to newParent and records the source and
 // the copy as taken. Shows the error for its kind when it cannot.
@@ -28,8 +26,7 @@ SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newPare
     showError("ErrorLWPanelServices", itemLine->kind == KindObject ? "DontCreateObj" : "DontCreateLight");
     return nullptr;
   }
-  run.copied.insert(itemLine);
-  run.copied.insert(copy);
+  run.uncopied.erase(itemLine);
   return copy;
 }
 
@@ -102,20 +99,23 @@ int copyHierarchy(SceneLines& lines, LWItemID item) {
     showError("Graftling:", "Picked object not found in the saved scene");
     return 0;
   }
-  std::int32_t savedObjectCount = lines.nextObjectNumber - 1;
-  if (!copyRootObject(lines, fileName, n)) {
-    showError("Graftling:", "Unable to copy the picked object");
-    return 0;
-  }
-  std::int32_t newParent = lines.nextObjectNumber - 1;
-  SceneLine* stop = lightSectionEnd(lines);
-  if (stop == nullptr) {
-    showError("Graftling:", "No camera found in the saved scene");
-    return 0;
-  }
   try {
-    CopyRun run{lines, stop, savedObjectCount, {}};
-    run.copied.insert(rootLine);
+    CopyRun run{lines, nullptr, {}};
+    for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
+      if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine)
+        run.uncopied.insert(line);
+    }
+    if (!copyRootObject(lines, fileName, n)) {
+      showError("Graftling:", "Unable to copy the picked object");
+      return 0;
+    }
+    std::int32_t newParent = lines.nextObjectNumber - 1;
+    SceneLine* stop = lightSectionEnd(lines);
+    if (stop == nullptr) {
+      showError("Graftling:", "No camera found in the saved scene");
+      return 0;
+    }
+    run.stop = stop;
     SceneLine* cursor = lines.head;
     for (;;) {
       SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
