@@ -8,30 +8,50 @@
 #include <utility>
 
 #include "scene/line_kind.h"
+#include "scene/scene_queries.h"
 
 namespace graftling {
 
 void LineText::release() {
-  if (owned_) delete[] data_;
+  if ((flags_ & kOwned) != 0) delete[] data_;
   data_ = kEmpty;
+  number_ = 0;
   size_ = 0;
-  owned_ = false;
+  keyword_ = Keyword::None;
+  flags_ = 0;
+}
+
+void LineText::set(const char* data, std::size_t size, bool owned) {
+  data_ = data;
+  size_ = static_cast<std::uint16_t>(size);
+  keyword_ = keywordOf(view());
+  flags_ = owned ? kOwned : 0;
+  number_ = 0;
+  if (keyword_ == Keyword::ParentObject) {
+    std::size_t space = view().find(' ');
+    if (space != std::string_view::npos) {
+      flags_ |= kHasNumber;
+      number_ = decimalValue(view().substr(space + 1));
+    }
+  }
 }
 
 std::optional<LineText> LineText::copyOf(std::string_view text) {
+  if (text.size() > kMaxTextLength) return std::nullopt;
   char* storage = new (std::nothrow) char[text.size() + 1];
   if (storage == nullptr) return std::nullopt;
   if (!text.empty()) std::memcpy(storage, text.data(), text.size());
   storage[text.size()] = '\0';
   LineText made;
-  made.data_ = storage;
-  made.size_ = static_cast<std::uint32_t>(text.size());
-  made.keyword_ = keywordOf(text);
-  made.owned_ = true;
+  made.set(storage, text.size(), true);
   return made;
 }
 
 std::ostream& operator<<(std::ostream& out, const LineText& text) { return out << text.view(); }
+
+// Walks over the list read every record, so its size sets their cost.
+static_assert(sizeof(void*) != 8 || sizeof(SceneLine) == 40,
+              "a line record takes 40 bytes on 64-bit systems");
 
 namespace {
 
@@ -85,9 +105,7 @@ SceneLine* LineStore::make(std::string_view text) {
   nextText_ += text.size() + 1;
   SceneLine* line = new (nextRecord_++) SceneLine;
   line->stored = true;
-  line->text.data_ = storage;
-  line->text.size_ = static_cast<std::uint32_t>(text.size());
-  line->text.keyword_ = keywordOf(text);
+  line->text.set(storage, text.size(), false);
   return line;
 }
 

@@ -63,8 +63,10 @@ class LineText {
   }
   ~LineText() { release(); }
 
-  // A copy of text in storage of its own; empty when it cannot be had.
+  // A copy of text in storage of its own; empty when it cannot be had or
+  // the text is longer than kMaxTextLength.
   static std::optional<LineText> copyOf(std::string_view text);
+  static constexpr std::size_t kMaxTextLength = 65535;
 
   std::size_t size() const { return size_; }
   std::size_t length() const { return size_; }
@@ -80,6 +82,10 @@ class LineText {
   operator std::string_view() const { return view(); }
   operator std::string() const { return std::string(data_, size_); }
   Keyword keyword() const { return keyword_; }
+  // For a "ParentObject" text, whether it has a space and the decimal value
+  // after it (see decimalValue), read once when the text was set.
+  bool hasNumber() const { return (flags_ & kHasNumber) != 0; }
+  std::int32_t number() const { return number_; }
 
   void swap(LineText& other) noexcept {
     LineText held(std::move(other));
@@ -94,20 +100,29 @@ class LineText {
   void release();
   void take(LineText& other) noexcept {
     data_ = other.data_;
+    number_ = other.number_;
     size_ = other.size_;
     keyword_ = other.keyword_;
-    owned_ = other.owned_;
+    flags_ = other.flags_;
     other.data_ = kEmpty;
+    other.number_ = 0;
     other.size_ = 0;
     other.keyword_ = Keyword::None;
-    other.owned_ = false;
+    other.flags_ = 0;
   }
 
+  // Sets data and size and notes what the text begins with.
+  void set(const char* data, std::size_t size, bool owned);
+
   static constexpr const char* kEmpty = "";
+  static constexpr std::uint8_t kOwned = 1;
+  static constexpr std::uint8_t kHasNumber = 2;
+  // Sixteen bytes in all, so a SceneLine takes forty.
   const char* data_ = kEmpty;
-  std::uint32_t size_ = 0;
+  std::int32_t number_ = 0;
+  std::uint16_t size_ = 0;
   Keyword keyword_ = Keyword::None;
-  bool owned_ = false;
+  std::uint8_t flags_ = 0;
 };
 
 std::ostream& operator<<(std::ostream& out, const LineText& text);

@@ -137,10 +137,8 @@ SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine*
       bool reachedEnd = false;
       SceneLine* parent = line->kind == KindObject ? objectScan.parentOf(line, reachedEnd)
                                                    : lightScan.parentOf(line, reachedEnd);
-      if (parent != nullptr) {
-        std::optional<std::string_view> value = lineValue(parent);
-        if (value && decimalValue(*value) == wanted) return line;
-      }
+      // The parent line's value was read when its text was set; see LineText.
+      if (parent != nullptr && parent->text.hasNumber() && parent->text.number() == wanted) return line;
       // No parent line stands anywhere after this one: no later block has one.
       if (reachedEnd) return nullptr;
     }
