@@ -248,10 +248,23 @@ int writeSceneLines(const SceneLines& list, const char* fileName) {
   std::FILE* raw = std::fopen(fileName, "wb");
   if (raw == nullptr) return 0;
   FileHandle file(raw);
+  // Texts are gathered into large blocks: one write call per block, not per line.
+  char buffer[16384];
+  std::size_t used = 0;
   for (const SceneLine* line = list.head; line != nullptr; line = line->next) {
-    const LineText& text = line->text;
-    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), raw) != text.size()) return 0;
+    std::string_view text = line->text.view();
+    if (used + text.size() > sizeof buffer) {
+      if (std::fwrite(buffer, 1, used, raw) != used) return 0;
+      used = 0;
+    }
+    if (text.size() > sizeof buffer) {
+      if (std::fwrite(text.data(), 1, text.size(), raw) != text.size()) return 0;
+      continue;
+    }
+    if (!text.empty()) std::memcpy(buffer + used, text.data(), text.size());
+    used += text.size();
   }
+  if (used != 0 && std::fwrite(buffer, 1, used, raw) != used) return 0;
   if (std::fflush(raw) != 0) return 0;
   return std::fclose(file.release()) == 0 ? 1 : 0;
 }
