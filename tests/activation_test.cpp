@@ -130,32 +130,46 @@ TEST_F(ActivationTest, TheSceneNameIsTakenBeforeTheSave) {
   EXPECT_EQ(host.sceneFileName(), kSceneName);
 }
 
-TEST_F(ActivationTest, ExchangeFailuresLeaveTheSceneAndNoTemporaryFile) {
+// Exchange failures leave the host's scene as it was and no temporary file.
+TEST_F(ActivationTest, AnUnreadableSaveIsReported) {
   StandInHost unreadable(robotScene(), kSceneName);
   unreadable.failSaving();
   EXPECT_EQ(module_.activate(unreadable), 0);
-  EXPECT_EQ(unreadable.messages(), (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}));
+  EXPECT_EQ(unreadable.messages(),
+            (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}));
   EXPECT_EQ(unreadable.loads(), 0);
+  EXPECT_EQ(unreadable.sceneText(), robotScene());
+  EXPECT_EQ(countGraftlingTempFiles(), 0);
+}
 
+TEST_F(ActivationTest, AnEditedSceneThatCannotBeWrittenIsNotLoaded) {
   StandInHost tooLarge(robotScene(), kSceneName);
   // The saved scene fits; the edited one, which is longer, does not.
   if (!platform::limitFileSize(robotScene().size())) GTEST_SKIP() << "no file size limit on this system";
   EXPECT_EQ(module_.activate(tooLarge), 0);
   platform::limitFileSize(0);
-  EXPECT_EQ(tooLarge.messages(), (std::vector<ShownMessage>{{"Graftling:", "Unable to write the edited scene"}}));
+  EXPECT_EQ(tooLarge.messages(),
+            (std::vector<ShownMessage>{{"Graftling:", "Unable to write the edited scene"}}));
   EXPECT_EQ(tooLarge.loads(), 0);
   EXPECT_EQ(tooLarge.sceneText(), robotScene());
   EXPECT_EQ(countGraftlingTempFiles(), 0);
+}
 
+TEST_F(ActivationTest, NoTemporaryFileMeansNoSave) {
   StandInHost noTemp(robotScene(), kSceneName);
+  // A folder that does not exist, under one that does, on every system.
+  TempPath existing;
+  const std::string missing = existing.path() + ".missing";
   std::string tmpdir = std::getenv("TMPDIR"), tmp = std::getenv("TMP");
-  platform::setEnvironment("TMPDIR", "/nonexistent-graftling-dir");
-  platform::setEnvironment("TMP", "/nonexistent-graftling-dir");
+  platform::setEnvironment("TMPDIR", missing);
+  platform::setEnvironment("TMP", missing);
   EXPECT_EQ(module_.activate(noTemp), 0);
   platform::setEnvironment("TMPDIR", tmpdir);
   platform::setEnvironment("TMP", tmp);
-  EXPECT_EQ(noTemp.messages(), (std::vector<ShownMessage>{{"Graftling:", "Unable to create a temporary file"}}));
+  EXPECT_EQ(noTemp.messages(),
+            (std::vector<ShownMessage>{{"Graftling:", "Unable to create a temporary file"}}));
   EXPECT_EQ(noTemp.saves(), 0);
+  EXPECT_EQ(noTemp.sceneText(), robotScene());
 }
 
 }  // namespace

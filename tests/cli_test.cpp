@@ -25,7 +25,8 @@ ProgramRun runProgram(const std::string& args, const std::string& input = "") {
   std::string command = "\"" GRAFTLING_PROGRAM_PATH "\" " + args + " <\"" + in.path() + "\" >\"" + out.path() +
                         "\" 2>\"" + err.path() + "\"";
   int status = platform::runShellCommand(command);
-  return ProgramRun{status, out.read(), err.read()};
+  // Messages are text; the edited scene on standard output is bytes.
+  return ProgramRun{status, out.read(), fromTextStream(err.read())};
 }
 
 std::string quoted(const std::string& path) { return "\"" + path + "\""; }
@@ -63,21 +64,21 @@ TEST(CommandTest, TreeShowsTheNewBranchBesideTheOld) {
   scene.write(armCopied());
   ProgramRun tree = runProgram("tree " + quoted(scene.path()));
   EXPECT_EQ(tree.status, 0);
-  EXPECT_EQ(tree.out, scene.path() +
-                          "\n"
-                          "1 Base\n"
-                          "├── 2 Arm.lwo\n"
-                          "│   └── 3 Hand.lwo\n"
-                          "│       └── light 2 Lamp\n"
-                          "└── 4 Arm.lwo (2)\n"
-                          "    └── 5 Hand.lwo (2)\n"
-                          "        └── light 3 Lamp\n"
-                          "light 1 Key\n");
+  EXPECT_EQ(fromTextStream(tree.out), scene.path() +
+                                          "\n"
+                                          "1 Base\n"
+                                          "├── 2 Arm.lwo\n"
+                                          "│   └── 3 Hand.lwo\n"
+                                          "│       └── light 2 Lamp\n"
+                                          "└── 4 Arm.lwo (2)\n"
+                                          "    └── 5 Hand.lwo (2)\n"
+                                          "        └── light 3 Lamp\n"
+                                          "light 1 Key\n");
 
   TempPath cycle;
   cycle.write(sceneHead() + objectBlock("AddNullObject A", 2) + "\n" + objectBlock("AddNullObject B", 1) + "\n" +
               sceneTail());
-  EXPECT_EQ(runProgram("tree " + quoted(cycle.path())).out,
+  EXPECT_EQ(fromTextStream(runProgram("tree " + quoted(cycle.path())).out),
             cycle.path() + "\n1 A  (in a parent cycle)\n└── 2 B\n");
 }
 

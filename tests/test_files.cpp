@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -43,6 +44,30 @@ int countGraftlingTempFiles() {
     if (name.rfind("graftling-", 0) == 0 || name.rfind("gft", 0) == 0) ++count;
   }
   return count;
+}
+
+std::string fromTextStream(const std::string& bytes) {
+  // The line end is what "\n" becomes when this program's runtime writes it
+  // in text mode; the programs under test share that runtime.
+  static const std::string lineEnd = [] {
+    TempPath probe;
+    if (std::FILE* text = std::fopen(probe.c_str(), "w")) {
+      std::fputs("\n", text);
+      std::fclose(text);
+    }
+    return probe.read();
+  }();
+  if (lineEnd.empty() || lineEnd == "\n") return bytes;
+  std::string result;
+  for (std::size_t at = 0; at < bytes.size();) {
+    if (bytes.compare(at, lineEnd.size(), lineEnd) == 0) {
+      result += '\n';
+      at += lineEnd.size();
+    } else {
+      result += bytes[at++];
+    }
+  }
+  return result;
 }
 
 }  // namespace graftling::testing

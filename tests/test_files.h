@@ -26,6 +26,11 @@ class TempPath {
 // Files in the system's temporary directory whose names graftling uses.
 int countGraftlingTempFiles();
 
+// What a program wrote to a text stream (a message, a listing), with the
+// system's text line end read back as "\n": the bytes stay as they are where
+// that end is "\n" itself, and CR LF becomes "\n" on Windows.
+std::string fromTextStream(const std::string& bytes);
+
 }  // namespace graftling::testing
 
 #endif  // GRAFTLING_TESTS_TEST_FILES_H_
