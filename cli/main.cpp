@@ -60,6 +60,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--module") {
       request.modulePath = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
+      // Built once, on the way out: the loop repeats no concatenation.
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
       return usageError("unknown option \"" + arg + "\" for " + command);
     } else {
       positional.push_back(arg);

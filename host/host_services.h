@@ -3,6 +3,8 @@
 #ifndef GRAFTLING_HOST_HOST_SERVICES_H_
 #define GRAFTLING_HOST_HOST_SERVICES_H_
 
+// A C header: typedef, (void) and <stdint.h> are its language, not old C++.
+// NOLINTBEGIN(modernize-use-using, modernize-redundant-void-arg, modernize-deprecated-headers)
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -121,5 +123,7 @@ static_assert(sizeof(ControlDescription) == 6 * 4, "the control description is s
 static_assert(sizeof(ModuleDescriptor) == 6 * 4, "the module record is six words");
 static_assert(sizeof(ServerRecord) == 3 * 4, "a server entry is three words");
 #endif
+
+// NOLINTEND(modernize-use-using, modernize-redundant-void-arg, modernize-deprecated-headers)
 
 #endif  // GRAFTLING_HOST_HOST_SERVICES_H_

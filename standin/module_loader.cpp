@@ -32,7 +32,7 @@ LoadedModule::LoadedModule(const std::string& path) : library_(path) {
       return;
     }
   }
-  error_ = path + " has no \"LayoutGeneric\" server named \"graftling\"";
+  error_ = path + R"( has no "LayoutGeneric" server named "graftling")";
 }
 
 LoadedModule::~LoadedModule() {

@@ -185,14 +185,14 @@ StandInHost::~StandInHost() {
 
 void StandInHost::setScene(std::string sceneText, std::string sceneFileName) {
   // Listed first, so that running out of storage leaves the old scene whole.
-  std::vector<HostItem> objects, lights;
-  listItems(sceneText, objects, lights);
+  std::vector<HostItem> listedObjects, listedLights;
+  listItems(sceneText, listedObjects, listedLights);
   sceneText_ = std::move(sceneText);
   sceneFileName_ = std::move(sceneFileName);
   sceneInfo_.name = sceneFileName_.c_str();
   sceneInfo_.filename = sceneFileName_.c_str();
-  objects_ = std::move(objects);
-  lights_ = std::move(lights);
+  objects_ = std::move(listedObjects);
+  lights_ = std::move(listedLights);
 }
 
 void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& objects,
