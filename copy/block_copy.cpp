@@ -11,19 +11,26 @@ namespace graftling {
 namespace {
 
 // A run of new lines linked among themselves but not into any list. It owns
-// them until spliceAfter hands them to the list.
+// them until spliceAfter hands them to the list; records made in the list's
+// store stay there, unlinked, if the run is dropped.
 class LineChain {
  public:
   LineChain() = default;
   LineChain(const LineChain&) = delete;
   LineChain& operator=(const LineChain&) = delete;
   ~LineChain() {
-    while (first_ != nullptr) delete std::exchange(first_, first_->next);
+    while (first_ != nullptr) {
+      SceneLine* line = std::exchange(first_, first_->next);
+      if (line->stored) {
+        line->~SceneLine();
+      } else {
+        delete line;
+      }
+    }
   }
 
-  bool append(LinePtr line) {
-    if (!line) return false;
-    SceneLine* added = line.release();
+  bool append(SceneLine* added) {
+    if (added == nullptr) return false;
     added->prev = last_;
     if (last_ == nullptr) {
       first_ = added;
@@ -52,10 +59,11 @@ class LineChain {
   SceneLine* last_ = nullptr;
 };
 
-// Duplicates first..last of the live list into chain.
-bool duplicateRange(const SceneLine* first, const SceneLine* last, LineChain& chain) {
+// Duplicates first..last of the live list into chain. The copies are made in
+// the list's store, beside the lines read from the file.
+bool duplicateRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, LineChain& chain) {
   for (const SceneLine* line = first;; line = line->next) {
-    if (!chain.append(duplicateLine(*line))) return false;
+    if (!chain.append(lines.store.make(line->text.view()))) return false;
     if (line == last) return true;
   }
 }
@@ -75,14 +83,14 @@ bool liesWithin(const SceneLine* anchor, const SceneLine* first, const SceneLine
 SceneLine* copyBlock(SceneLines& lines, SceneLine* anchor, SceneLine* first, SceneLine* last,
                      bool addBlankLine, std::optional<std::int32_t> newParent) {
   LineChain chain;
-  if (!duplicateRange(first, last, chain)) return nullptr;
+  if (!duplicateRange(lines, first, last, chain)) return nullptr;
   std::string_view lineEnd = sceneLineEnd(lines);
   if (newParent) {
     // The chain's first line stands for the block's kind until classification.
     chain.first()->kind = first->kind;
     if (!setParentNumber(chain.first(), *newParent, lineEnd)) return nullptr;
   }
-  if (addBlankLine && !chain.append(makeLine(lineEnd))) return nullptr;
+  if (addBlankLine && !chain.append(lines.store.make(lineEnd))) return nullptr;
   SceneLine* copy = chain.spliceAfter(anchor);
   classifyLines(lines);
   return copy;

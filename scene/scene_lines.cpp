@@ -56,17 +56,14 @@ static_assert(sizeof(void*) != 8 || sizeof(SceneLine) == 40,
 namespace {
 
 constexpr std::size_t kMaxRecordsPerBlock = 4096;
-constexpr std::size_t kMaxTextBlockBytes = 65536;
 
 }  // namespace
 
 LineStore::~LineStore() {
-  for (Block* chain : {recordBlocks_, textBlocks_}) {
-    while (chain != nullptr) {
-      Block* next = chain->next;
-      ::operator delete(chain);
-      chain = next;
-    }
+  while (recordBlocks_ != nullptr) {
+    Block* next = recordBlocks_->next;
+    ::operator delete(recordBlocks_);
+    recordBlocks_ = next;
   }
 }
 
@@ -83,14 +80,10 @@ void* LineStore::addBlock(Block*& chain, std::size_t bytes) {
 }
 
 SceneLine* LineStore::make(std::string_view text) {
-  if (static_cast<std::size_t>(textsEnd_ - nextText_) < text.size() + 1) {
-    std::size_t bytes = std::max(textBlockBytes_, text.size() + 1);
-    char* block = static_cast<char*>(addBlock(textBlocks_, bytes));
-    if (block == nullptr) return nullptr;
-    nextText_ = block;
-    textsEnd_ = block + bytes;
-    textBlockBytes_ = std::min(textBlockBytes_ * 2, kMaxTextBlockBytes);
-  }
+  // The text takes storage of its own, as every text does; only records,
+  // which every walk reads, are kept together.
+  std::optional<LineText> copy = copyText(text);
+  if (!copy) return nullptr;
   if (nextRecord_ == recordsEnd_) {
     // Blocks grow from a small first one, so a short scene stays small.
     void* block = addBlock(recordBlocks_, recordsPerBlock_ * sizeof(SceneLine));
@@ -99,13 +92,9 @@ SceneLine* LineStore::make(std::string_view text) {
     recordsEnd_ = nextRecord_ + recordsPerBlock_;
     recordsPerBlock_ = std::min(recordsPerBlock_ * 2, kMaxRecordsPerBlock);
   }
-  char* storage = nextText_;
-  if (!text.empty()) std::memcpy(storage, text.data(), text.size());
-  storage[text.size()] = '\0';
-  nextText_ += text.size() + 1;
   SceneLine* line = new (nextRecord_++) SceneLine;
   line->stored = true;
-  line->text.set(storage, text.size(), false);
+  line->text = std::move(*copy);
   return line;
 }
 

@@ -49,8 +49,6 @@ Keyword keywordOf(std::string_view text);
 // Notes its keyword when it is set, so walks over the list need not read it.
 // Moves but does not copy: a copy needs storage, which copyText makes.
 class LineText {
-  friend class LineStore;
-
  public:
   LineText() = default;
   LineText(LineText&& other) noexcept { take(other); }
@@ -138,9 +136,9 @@ struct SceneLine {
   std::int32_t objectNumber = 0;
 };
 
-// Records and texts of the lines read from a file, made in large blocks in
-// file order, so that walks over the list go through memory in order. The
-// blocks belong to the list and go with it.
+// The records of a list's lines, made in large blocks in the order they are
+// made (file order for the lines read), so that walks over the list go
+// through memory in order. The blocks belong to the list and go with it.
 class LineStore {
  public:
   LineStore() = default;
@@ -148,8 +146,8 @@ class LineStore {
   LineStore& operator=(const LineStore&) = delete;
   ~LineStore();
 
-  // A new, unlinked record that holds a copy of text; null when storage
-  // cannot be had.
+  // A new, unlinked record that holds a copy of text in storage of its own;
+  // null when storage cannot be had.
   SceneLine* make(std::string_view text);
 
  private:
@@ -160,13 +158,9 @@ class LineStore {
   static void* addBlock(Block*& chain, std::size_t bytes);
 
   Block* recordBlocks_ = nullptr;
-  Block* textBlocks_ = nullptr;
   SceneLine* nextRecord_ = nullptr;
   SceneLine* recordsEnd_ = nullptr;
-  char* nextText_ = nullptr;
-  char* textsEnd_ = nullptr;
   std::size_t recordsPerBlock_ = 64;
-  std::size_t textBlockBytes_ = 4096;
 };
 
 using LinePtr = std::unique_ptr<SceneLine>;
@@ -186,7 +180,7 @@ struct SceneLines {
   void append(LinePtr line);
   void append(SceneLine* stored);
 
-  LineStore store;  // holds the lines read from the file
+  LineStore store;  // holds the records of lines read or copied
 };
 
 using SceneLinesPtr = std::unique_ptr<SceneLines>;
