@@ -1,0 +1,106 @@
+// Checks what the list's fast paths rely on, on generated scenes: the keyword
+// and parent number a text notes when it is set, and records kept in order.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench/scene_generator.h"
+#include "copy/hierarchy_copy.h"
+#include "copy/parent_link.h"
+#include "host/platform.h"
+#include "host/service_slots.h"
+#include "scene/line_kind.h"
+#include "scene/scene_lines.h"
+#include "scene/scene_queries.h"
+#include "standin/stand_in_host.h"
+
+namespace graftling::bench {
+namespace {
+
+const std::string_view kKeywords[] = {"LWSC",         "AddNullObject", "LoadObject", "AddLight",
+                                      "ShowCamera",   "SolidBackdrop", "RenderMode", "ViewMode",
+                                      "ParentObject", "ShadowOptions", "ShadowType"};
+
+// What every line's noted keyword and number must be, read from its text.
+void expectNotesMatchTexts(const SceneLines& list) {
+  int checked = 0;
+  for (const SceneLine* line = list.head; line != nullptr; line = line->next, ++checked) {
+    Keyword expected = Keyword::None;
+    for (std::size_t i = 0; i < std::size(kKeywords); ++i) {
+      if (startsWith(line->text, kKeywords[i]) == 0) expected = static_cast<Keyword>(i + 1);
+    }
+    ASSERT_EQ(line->text.keyword(), expected) << line->text;
+    std::optional<std::string_view> value = lineValue(line);
+    bool parentWithValue = expected == Keyword::ParentObject && value.has_value();
+    ASSERT_EQ(line->text.hasNumber(), parentWithValue) << line->text;
+    if (parentWithValue) {
+      ASSERT_EQ(line->text.number(), decimalValue(*value)) << line->text;
+    }
+  }
+  EXPECT_GT(checked, 100);
+}
+
+GeneratedScene branchScene() { return generateScene(SceneShape{200, 20, 40, 4, 4, 5}); }
+
+TEST(LineStoreTest, NotedKeywordsAndNumbersMatchTheTexts) {
+  GeneratedScene scene = branchScene();
+  // Texts that begin like keywords but are not, and odd parent lines.
+  std::string text = scene.text + "ParentObject\nParentObject  -12 x\nParentObjectX 7\nShadow\nLWS\n\n";
+  SceneLinesPtr list = parseSceneLines(text);
+  ASSERT_NE(list, nullptr);
+  expectNotesMatchTexts(*list);
+
+  standin::StandInHost host(scene.text, "Scenes/store.lws");
+  standin::StandInHost::Services services = host.services();
+  gServices = ServiceSlots{services.messages, services.itemInfo, services.objectInfo, services.sceneInfo};
+  SceneLinesPtr copied = parseSceneLines(scene.text);
+  ASSERT_EQ(copyHierarchy(*copied, host.objectHandle(scene.pickedObject)), 1);
+  // The copies' rewritten parent lines note their new numbers.
+  expectNotesMatchTexts(*copied);
+}
+
+TEST(LineStoreTest, ARewrittenLineNotesItsNewNumber) {
+  SceneLinesPtr list = parseSceneLines("ParentObject 3\nShadowOptions 7\n\n");
+  ASSERT_TRUE(replaceLineValue(list->head, 1234));
+  EXPECT_EQ(list->head->text, "ParentObject 1234\n");
+  EXPECT_TRUE(list->head->text.hasNumber());
+  EXPECT_EQ(list->head->text.number(), 1234);
+  EXPECT_EQ(list->head->text.keyword(), Keyword::ParentObject);
+}
+
+TEST(LineStoreTest, RecordsOfALoadedSceneLieInFileOrder) {
+  GeneratedScene scene = generateScene(SceneShape{600, 40, 10, 1, 4, 2});
+  SceneLinesPtr list = parseSceneLines(scene.text);
+  ASSERT_NE(list, nullptr);
+  int inOrder = 0, lines = 0;
+  for (const SceneLine* line = list->head; line->next != nullptr; line = line->next, ++lines) {
+    EXPECT_TRUE(line->stored);
+    if (line->next == line + 1) ++inOrder;
+  }
+  // Only the step from one block to the next may jump.
+  EXPECT_GE(inOrder, lines - 16) << "of " << lines;
+}
+
+TEST(LineStoreTest, GeneratedScenesRoundTripThroughFiles) {
+  std::string text = branchScene().text + std::string(600, 'x') + "\n" + std::string("a\0b\n", 4) + "end";
+  std::string in = platform::createUniqueFile(), out = platform::createUniqueFile();
+  ASSERT_TRUE(standin::writeFileBytes(in, text));
+  SceneLinesPtr list = loadSceneLines(in.c_str());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(sceneText(*list), text);
+  EXPECT_EQ(writeSceneLines(*list, out.c_str()), 1);
+  std::string written;
+  EXPECT_TRUE(standin::readFileBytes(out, written));
+  EXPECT_EQ(written, text);
+  platform::removeFile(in);
+  platform::removeFile(out);
+}
+
+TEST(LineStoreTest, TextsBeyondTheLengthLimitAreRefused) {
+  EXPECT_TRUE(copyText(std::string(LineText::kMaxTextLength, 'a')).has_value());
+  EXPECT_FALSE(copyText(std::string(LineText::kMaxTextLength + 1, 'a')).has_value());
+}
+
+}  // namespace
+}  // namespace graftling::bench
