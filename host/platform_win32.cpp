@@ -48,7 +48,9 @@ bool setEnvironment(const char* name, const std::string& value) { return _putenv
 
 // cmd /c drops the first and the last quote of a line that begins with one;
 // a pair around the whole line leaves the caller's own quoting intact.
-int runShellCommand(const std::string& commandLine) { return std::system(("\"" + commandLine + "\"").c_str()); }
+int runShellCommand(const std::string& commandLine) {
+  return std::system(("\"" + commandLine + "\"").c_str());
+}
 
 bool limitFileSize(unsigned long long) { return false; }
 
