@@ -79,7 +79,7 @@ TEST(LineStoreTest, RecordsOfALoadedSceneLieInFileOrder) {
     if (line->next == line + 1) ++inOrder;
   }
   // Only the step from one block to the next may jump.
-  EXPECT_GE(inOrder, lines - 16) << "of " << lines;
+  EXPECT_GE(inOrder, lines - lines / 128) << "of " << lines;
 }
 
 TEST(LineStoreTest, GeneratedScenesRoundTripThroughFiles) {

@@ -55,7 +55,9 @@ static_assert(sizeof(void*) != 8 || sizeof(SceneLine) == 40,
 
 namespace {
 
-constexpr std::size_t kMaxRecordsPerBlock = 4096;
+// Small enough that an unused tail costs little, large enough that a walk
+// runs through many records in order before it moves to the next block.
+constexpr std::size_t kRecordsPerBlock = 256;
 
 }  // namespace
 
@@ -85,12 +87,10 @@ SceneLine* LineStore::make(std::string_view text) {
   std::optional<LineText> copy = copyText(text);
   if (!copy) return nullptr;
   if (nextRecord_ == recordsEnd_) {
-    // Blocks grow from a small first one, so a short scene stays small.
-    void* block = addBlock(recordBlocks_, recordsPerBlock_ * sizeof(SceneLine));
+    void* block = addBlock(recordBlocks_, kRecordsPerBlock * sizeof(SceneLine));
     if (block == nullptr) return nullptr;
     nextRecord_ = static_cast<SceneLine*>(block);
-    recordsEnd_ = nextRecord_ + recordsPerBlock_;
-    recordsPerBlock_ = std::min(recordsPerBlock_ * 2, kMaxRecordsPerBlock);
+    recordsEnd_ = nextRecord_ + kRecordsPerBlock;
   }
   SceneLine* line = new (nextRecord_++) SceneLine;
   line->stored = true;

@@ -160,7 +160,6 @@ class LineStore {
   Block* recordBlocks_ = nullptr;
   SceneLine* nextRecord_ = nullptr;
   SceneLine* recordsEnd_ = nullptr;
-  std::size_t recordsPerBlock_ = 64;
 };
 
 using LinePtr = std::unique_ptr<SceneLine>;
