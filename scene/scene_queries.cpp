@@ -10,7 +10,7 @@ namespace {
 
 // The first line from start on that begins with either keyword.
 SceneLine* findEither(SceneLine* start, Keyword first, Keyword second) {
-  for (SceneLine* line = start; line != nullptr; line = line->next) {
+  for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
     Keyword keyword = line->text.keyword();
     if (keyword == first || keyword == second) return line;
   }
@@ -19,7 +19,7 @@ SceneLine* findEither(SceneLine* start, Keyword first, Keyword second) {
 
 // The first line from start on whose text begins with keyword.
 SceneLine* findKeyword(SceneLine* start, Keyword keyword) {
-  for (SceneLine* line = start; line != nullptr; line = line->next) {
+  for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
     if (line->text.keyword() == keyword) return line;
   }
   return nullptr;
@@ -61,7 +61,7 @@ bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 }  // namespace
 
 SceneLine* findLine(SceneLine* start, std::string_view keyword) {
-  for (SceneLine* line = start; line != nullptr; line = line->next) {
+  for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
     if (startsWith(line->text, keyword) == 0) return line;
   }
   return nullptr;
@@ -72,7 +72,7 @@ SceneLine* objectBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::S
 SceneLine* lightBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::ShadowType); }
 
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop) {
-  for (SceneLine* line = start; line != nullptr && line != stop; line = line->next) {
+  for (SceneLine* line = start; line != nullptr && line != stop; line = followingLine(line)) {
     if (line->text.keyword() == Keyword::ParentObject) return line;
   }
   return nullptr;
@@ -102,7 +102,7 @@ std::int32_t decimalValue(std::string_view value) {
 
 SceneLine* findObjectLine(const SceneLines& list, std::string_view fileName, std::int32_t n) {
   std::int32_t count = 0;
-  for (SceneLine* line = list.head; line != nullptr; line = line->next) {
+  for (SceneLine* line = list.head; line != nullptr; line = followingLine(line)) {
     if (line->kind != KindObject) continue;
     std::optional<std::string_view> value = lineValue(line);
     if (!value || startsWith(*value, fileName) != 0) continue;
@@ -116,14 +116,14 @@ SceneLine* findObjectLine(const SceneLines& list, std::string_view fileName, std
 
 SceneLine* objectSectionEnd(const SceneLines& list) {
   SceneLine* line = list.head;
-  while (line != nullptr && line->kind != KindLight) line = line->next;
+  while (line != nullptr && line->kind != KindLight) line = followingLine(line);
   for (int step = 0; step < 4 && line != nullptr; ++step) line = line->prev;
   return line;
 }
 
 SceneLine* lightSectionEnd(const SceneLines& list) {
   SceneLine* line = list.head;
-  while (line != nullptr && line->kind != KindCamera) line = line->next;
+  while (line != nullptr && line->kind != KindCamera) line = followingLine(line);
   return line != nullptr ? line->prev : nullptr;
 }
 
@@ -142,7 +142,7 @@ SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine*
       // No parent line stands anywhere after this one: no later block has one.
       if (reachedEnd) return nullptr;
     }
-    line = line->next;
+    line = followingLine(line);
     if (line == stop) return nullptr;
   }
   return nullptr;
