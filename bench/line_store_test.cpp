@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "bench/scene_generator.h"
 #include "copy/hierarchy_copy.h"
@@ -95,6 +97,55 @@ TEST(LineStoreTest, GeneratedScenesRoundTripThroughFiles) {
   EXPECT_EQ(written, text);
   platform::removeFile(in);
   platform::removeFile(out);
+}
+
+// findChildItem as its contract reads, one block at a time, with no shortcut.
+SceneLine* plainChildSearch(SceneLine* start, std::int32_t wanted, const SceneLine* stop) {
+  for (SceneLine* line = start; line != nullptr;) {
+    if (line->kind == KindObject || line->kind == KindLight) {
+      std::string_view endKeyword = line->kind == KindObject ? "ShadowOptions" : "ShadowType";
+      SceneLine* end = line;
+      while (end != nullptr && startsWith(end->text, endKeyword) != 0) end = end->next;
+      SceneLine* parent = line;
+      while (parent != end && startsWith(parent->text, "ParentObject") != 0) parent = parent->next;
+      if (parent != nullptr && parent != end) {
+        std::optional<std::string_view> value = lineValue(parent);
+        if (value && decimalValue(*value) == wanted) return line;
+      } else if (end == nullptr) {
+        return nullptr;
+      }
+    }
+    line = line->next;
+    if (line == stop) return nullptr;
+  }
+  return nullptr;
+}
+
+TEST(LineStoreTest, ChildSearchesAgreeWithTheContractOnRandomLists) {
+  const char* vocabulary[] = {"LoadObject a\n",   "AddNullObject n\n", "AddLight\n",
+                              "ParentObject 1\n", "ParentObject 2\n",  "ParentObject\n",
+                              "ParentObject x\n", "ShadowOptions 7\n", "ShadowType 1\n",
+                              "ShowCamera 1 7\n", "Other 3\n",         "\n"};
+  std::mt19937 random(7);
+  int found = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    int length = 2 + static_cast<int>(random() % 40);
+    for (int i = 0; i < length; ++i) text += vocabulary[random() % std::size(vocabulary)];
+    SceneLinesPtr list = parseSceneLines(text);
+    ASSERT_NE(list, nullptr);
+    std::vector<SceneLine*> lines;
+    for (SceneLine* line = list->head; line != nullptr; line = line->next) lines.push_back(line);
+    for (SceneLine* start : lines) {
+      const SceneLine* stop = random() % 3 == 0 ? nullptr : lines[random() % lines.size()];
+      for (std::int32_t wanted : {0, 1, 2}) {
+        SceneLine* expected = plainChildSearch(start, wanted, stop);
+        ASSERT_EQ(findChildItem(start, wanted, stop), expected) << text;
+        found += expected != nullptr;
+      }
+    }
+  }
+  EXPECT_GT(found, 1000);
 }
 
 TEST(LineStoreTest, TextsBeyondTheLengthLimitAreRefused) {

@@ -8,15 +8,6 @@ namespace graftling {
 
 namespace {
 
-// The first line from start on that begins with either keyword.
-SceneLine* findEither(SceneLine* start, Keyword first, Keyword second) {
-  for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
-    Keyword keyword = line->text.keyword();
-    if (keyword == first || keyword == second) return line;
-  }
-  return nullptr;
-}
-
 // The first line from start on whose text begins with keyword.
 SceneLine* findKeyword(SceneLine* start, Keyword keyword) {
   for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
@@ -28,7 +19,8 @@ SceneLine* findKeyword(SceneLine* start, Keyword keyword) {
 // Finds a block's parent line: the first "ParentObject" line before the
 // block's end, or to the end of the list when the block has none. One scan
 // answers for every block that starts before its result, so a walk over many
-// blocks stays linear.
+// blocks stays linear. A scan also tells whether the walk may go straight on
+// at its result: when no item line and no stop line lies between.
 class ParentScan {
  public:
   explicit ParentScan(Keyword endKeyword) : endKeyword_(endKeyword) {}
@@ -38,12 +30,18 @@ class ParentScan {
     if (line == result_) valid_ = false;
   }
 
+  // Makes the next item scan afresh; always correct, only slower.
+  void forget() { valid_ = false; }
+
   // The parent line of the block that starts at item; sets reachedEnd when
-  // the scan met neither a parent line nor an end line.
-  SceneLine* parentOf(SceneLine* item, bool& reachedEnd) {
+  // the scan met neither a parent line nor an end line, and skipTo to the
+  // scan's result when a fresh scan found the lines before it plain.
+  SceneLine* parentOf(SceneLine* item, const SceneLine* stop, bool& reachedEnd, SceneLine*& skipTo) {
+    skipTo = nullptr;
     if (!valid_) {
-      result_ = findEither(item, Keyword::ParentObject, endKeyword_);
+      bool plain = scan(item, stop);
       valid_ = true;
+      if (plain) skipTo = result_;
     }
     reachedEnd = result_ == nullptr;
     if (result_ != nullptr && result_->text.keyword() == Keyword::ParentObject) return result_;
@@ -51,6 +49,25 @@ class ParentScan {
   }
 
  private:
+  // Sets result_ to the first parent or end line from item on; true when no
+  // line after item and up to it is an item line or stop.
+  bool scan(SceneLine* item, const SceneLine* stop) {
+    bool plain = true;
+    for (SceneLine* line = item;;) {
+      Keyword keyword = line->text.keyword();
+      if (keyword == Keyword::ParentObject || keyword == endKeyword_) {
+        result_ = line;
+        return plain;
+      }
+      line = followingLine(line);
+      if (line == nullptr) {
+        result_ = nullptr;
+        return false;
+      }
+      if (line == stop || line->kind == KindObject || line->kind == KindLight) plain = false;
+    }
+  }
+
   Keyword endKeyword_;
   SceneLine* result_ = nullptr;
   bool valid_ = false;
@@ -133,16 +150,20 @@ SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine*
   for (SceneLine* line = start; line != nullptr;) {
     objectScan.pass(line);
     lightScan.pass(line);
+    SceneLine* skipTo = nullptr;
     if (line->kind == KindObject || line->kind == KindLight) {
+      bool isObject = line->kind == KindObject;
       bool reachedEnd = false;
-      SceneLine* parent = line->kind == KindObject ? objectScan.parentOf(line, reachedEnd)
-                                                   : lightScan.parentOf(line, reachedEnd);
+      SceneLine* parent = (isObject ? objectScan : lightScan).parentOf(line, stop, reachedEnd, skipTo);
       // The parent line's value was read when its text was set; see LineText.
       if (parent != nullptr && parent->text.hasNumber() && parent->text.number() == wanted) return line;
       // No parent line stands anywhere after this one: no later block has one.
       if (reachedEnd) return nullptr;
+      // The lines up to the scan's result are neither items nor stop: the walk
+      // would pass over them. The other scan's result may lie among them.
+      if (skipTo != nullptr) (isObject ? lightScan : objectScan).forget();
     }
-    line = followingLine(line);
+    line = skipTo != nullptr ? skipTo : followingLine(line);
     if (line == stop) return nullptr;
   }
   return nullptr;
