@@ -1,6 +1,7 @@
 // graftling-bench: how long the parts of a run take on generated scenes, and
 // how that grows with the scene and the branch. Besides Google Benchmark's own
 // flags it takes --markdown=FILE, which writes the median figures as a table.
+// Exits with 1 when any benchmark stopped with an error.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -226,10 +227,14 @@ class TableReporter : public benchmark::ConsoleReporter {
         sawAggregates_ = true;
         medians_.clear();
       }
+      if (run.error_occurred) failed_ = true;
       if (wanted && !run.error_occurred) medians_[run.run_name.function_name] = run;
     }
     ConsoleReporter::ReportRuns(runs);
   }
+
+  // Whether any benchmark stopped with an error, such as a run that went wrong.
+  bool failed() const { return failed_; }
 
   const Run* find(const std::string& name) const {
     auto found = medians_.find(name);
@@ -239,6 +244,7 @@ class TableReporter : public benchmark::ConsoleReporter {
  private:
   std::map<std::string, Run> medians_;
   bool sawAggregates_ = false;
+  bool failed_ = false;
 };
 
 std::string name(const char* part, const Case& c) {
@@ -344,7 +350,7 @@ int main(int argc, char** argv) {
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  int status = 0;
+  int status = reporter.failed() ? 1 : 0;
   if (markdown != nullptr && !writeTable(reporter, markdown)) {
     std::fprintf(stderr, "graftling-bench: cannot write %s\n", markdown);
     status = 1;
