@@ -13,9 +13,13 @@ namespace graftling {
 namespace {
 
 // Whether a line found by a child search may be copied in this run: an item
-// of the saved scene, not yet copied. Object numbers cannot tell: objects that
-// stand after the object section are renumbered by every copy.
-bool isCopyable(const CopyRun& run, const SceneLine* child) { return run.uncopied.count(child) != 0; }
+// line of the saved scene, not yet copied, and for an object one numbered
+// within the saved scene's count. The line itself must be checked: objects
+// that stand after the object section are renumbered by every copy.
+bool isCopyable(const CopyRun& run, const SceneLine* child) {
+  if (child->kind == KindObject && child->objectNumber > run.savedObjectCount) return false;
+  return run.uncopied.count(child) != 0;
+}
 
 // Copies one item's block attached to newParent and records the source and
 // the copy as taken. Shows the error for its kind when it cannot.
@@ -100,7 +104,7 @@ int copyHierarchy(SceneLines& lines, LWItemID item) {
     return 0;
   }
   try {
-    CopyRun run{lines, nullptr, {}};
+    CopyRun run{lines, nullptr, lines.nextObjectNumber - 1, {}};
     for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
       if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine)
         run.uncopied.insert(line);
