@@ -1,17 +1,7 @@
-# Cross-compiles for Windows with Debian's MinGW-w64 i686 toolchain. The
-# -posix compilers give std::thread and friends through winpthreads.
-set(CMAKE_SYSTEM_NAME Windows)
+# Windows, 32-bit, with MinGW-w64 i686.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(GRAFTLING_MINGW_TARGET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 
 # No emulator: this machine's kernel runs no 32-bit programs, so the 32-bit
 # build is compiled and inspected but never run.

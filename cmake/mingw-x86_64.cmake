@@ -1,17 +1,7 @@
-# Cross-compiles for Windows with Debian's MinGW-w64 x86_64 toolchain. The
-# -posix compilers give std::thread and friends through winpthreads.
-set(CMAKE_SYSTEM_NAME Windows)
+# Windows, 64-bit, with MinGW-w64 x86_64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(GRAFTLING_MINGW_TARGET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 
 # Tests and test discovery run the Windows programs under Wine, in a Wine
 # prefix of the build tree's own.
