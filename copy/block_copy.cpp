@@ -31,6 +31,7 @@ class LineChain {
 
   bool append(SceneLine* added) {
     if (added == nullptr) return false;
+    added->inserted = true;
     added->prev = last_;
     if (last_ == nullptr) {
       first_ = added;
@@ -98,14 +99,14 @@ SceneLine* copyBlock(SceneLines& lines, SceneLine* anchor, SceneLine* first, Sce
 
 }  // namespace
 
-bool copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n) {
+SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n) {
   SceneLine* anchor = objectSectionEnd(lines);
-  if (anchor == nullptr) return false;
+  if (anchor == nullptr) return nullptr;
   SceneLine* first = findObjectLine(lines, fileName, n);
-  if (first == nullptr) return false;
+  if (first == nullptr) return nullptr;
   SceneLine* last = objectBlockEnd(first);
-  if (last == nullptr) return false;
-  return copyBlock(lines, anchor, first, last, false, std::nullopt) != nullptr;
+  if (last == nullptr) return nullptr;
+  return copyBlock(lines, anchor, first, last, false, std::nullopt);
 }
 
 SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
@@ -121,8 +122,10 @@ SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<
   if (anchor == nullptr) return nullptr;
   SceneLine* first = findLine(itemLine, "AddLight");
   if (first == nullptr) return nullptr;
-  SceneLine* last = lightBlockEnd(first);
-  if (last == nullptr || liesWithin(anchor, first, last)) return nullptr;
+  SceneLine* end = lightBlockEnd(first);
+  if (end == nullptr) return nullptr;
+  SceneLine* last = lightSettingsEnd(end);
+  if (liesWithin(anchor, first, last)) return nullptr;
   return copyBlock(lines, anchor, first, last, true, newParent);
 }
 

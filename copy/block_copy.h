@@ -16,8 +16,9 @@ namespace graftling {
 
 // Copies the picked object's block (the n-th object line whose value is
 // fileName, up to its "ShadowOptions" line) after the object-section anchor,
-// with no blank line after it. True when the copy was made.
-bool copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n);
+// with no blank line after it. Returns the copy of the object line, or null
+// when no copy was made.
+SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n);
 
 // Copies the object block that begins at itemLine after the object-section
 // anchor and adds a blank line after it. A block that holds the anchor before
@@ -28,7 +29,8 @@ SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine,
                            std::optional<std::int32_t> newParent = std::nullopt);
 
 // The same for the light block that begins at the first "AddLight" line at or
-// after itemLine, placed after the light-section anchor.
+// after itemLine, placed after the light-section anchor. The copy runs through
+// the block's "ShadowType" line and the settings lines right after it.
 SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine,
                           std::optional<std::int32_t> newParent = std::nullopt);
 

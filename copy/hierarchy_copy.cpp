@@ -27,10 +27,12 @@ SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newPare
   SceneLine* copy = itemLine->kind == KindObject ? copyObjectBlock(run.lines, itemLine, newParent)
                                                  : copyLightBlock(run.lines, itemLine, newParent);
   if (copy == nullptr) {
+    run.log.reported.push_back(itemLine);
     showError("ErrorLWPanelServices", itemLine->kind == KindObject ? "DontCreateObj" : "DontCreateLight");
     return nullptr;
   }
   run.uncopied.erase(itemLine);
+  run.log.copies.push_back(CopyLog::Copy{itemLine, copy});
   return copy;
 }
 
@@ -104,12 +106,14 @@ int copyHierarchy(SceneLines& lines, LWItemID item) {
     return 0;
   }
   try {
-    CopyRun run{lines, nullptr, lines.nextObjectNumber - 1, {}};
+    CopyRun run{lines, nullptr, lines.nextObjectNumber - 1, {}, {}};
     for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
       if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine)
         run.uncopied.insert(line);
     }
-    if (!copyRootObject(lines, fileName, n)) {
+    run.log.root = rootLine;
+    run.log.rootCopy = copyRootObject(lines, fileName, n);
+    if (run.log.rootCopy == nullptr) {
       showError("Graftling:", "Unable to copy the picked object");
       return 0;
     }
@@ -123,10 +127,15 @@ int copyHierarchy(SceneLines& lines, LWItemID item) {
     SceneLine* cursor = lines.head;
     for (;;) {
       SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
-      if (child == nullptr) return 1;
+      if (child == nullptr) break;
       if (isCopyable(run, child) && copyItemTree(run, child, newParent) == 0) return 0;
       cursor = child->next;
     }
+    if (!checkCopiedScene(lines, run.log)) {
+      showError("Graftling:", "The copy would damage this scene; nothing was changed");
+      return 0;
+    }
+    return 1;
   } catch (const std::bad_alloc&) {
     showError("Graftling:", "Not enough memory to copy the branch");
     return 0;

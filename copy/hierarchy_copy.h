@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "copy/edit_check.h"
 #include "host/host_services.h"
 #include "scene/scene_lines.h"
 
@@ -18,12 +19,14 @@ std::int32_t cloneIndexFromName(std::string_view name);
 
 // What one run knows beyond the list: the end of every child search, the saved
 // scene's object count, and the object and light lines of the saved scene not
-// copied yet. Only those are copied, each once, so no copy is ever taken for a child and every run ends.
+// copied yet. Only those are copied, each once, so no copy is ever taken for a
+// child and every run ends.
 struct CopyRun {
   SceneLines& lines;
   SceneLine* stop;
   std::int32_t savedObjectCount;
   std::unordered_set<const SceneLine*> uncopied;
+  CopyLog log;
 };
 
 // Copies the block at itemLine, attached to newParent, then its descendants
@@ -33,8 +36,9 @@ struct CopyRun {
 int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent);
 
 // Copies the picked item and its branch in the list, taking the item's name
-// and file name from the host services in the module slots. 1 on success;
-// 0 after an error has been shown.
+// and file name from the host services in the module slots, then checks the
+// edited list (see checkCopiedScene). 1 on success; 0 after an error has been
+// shown, and then the list must not be written.
 int copyHierarchy(SceneLines& lines, LWItemID item);
 
 }  // namespace graftling

@@ -132,7 +132,8 @@ struct SceneLine {
   SceneLine* prev = nullptr;
   SceneLine* next = nullptr;
   LineKind kind = KindHeader;
-  bool stored = false;  // the record lies in its list's LineStore
+  bool stored = false;    // the record lies in its list's LineStore
+  bool inserted = false;  // linked in by a copy, not read from the scene file
   std::int32_t objectNumber = 0;
 };
 

@@ -88,6 +88,15 @@ SceneLine* objectBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::S
 
 SceneLine* lightBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::ShadowType); }
 
+SceneLine* lightSettingsEnd(SceneLine* blockEnd) {
+  SceneLine* last = blockEnd;
+  while (last->next != nullptr && last->next->kind == KindOther && !isBlankText(last->next->text))
+    last = last->next;
+  return last;
+}
+
+bool isBlankText(std::string_view text) { return text == "\n" || text == "\r\n"; }
+
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop) {
   for (SceneLine* line = start; line != nullptr && line != stop; line = followingLine(line)) {
     if (line->text.keyword() == Keyword::ParentObject) return line;

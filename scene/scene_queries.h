@@ -18,6 +18,14 @@ SceneLine* findLine(SceneLine* start, std::string_view keyword);
 SceneLine* objectBlockEnd(SceneLine* line);
 SceneLine* lightBlockEnd(SceneLine* line);
 
+// The last line a light copy takes from its block's end line: that line and
+// the settings lines right after it (Layout writes shadow-map settings there),
+// up to the first blank line or line of another kind.
+SceneLine* lightSettingsEnd(SceneLine* blockEnd);
+
+// Whether the text is a blank line: LF or CR LF alone.
+bool isBlankText(std::string_view text);
+
 // The first "ParentObject" line from start up to, not including, stop.
 // A null stop searches to the end of the list.
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop);

@@ -62,6 +62,31 @@ TEST(HierarchyCopyTest, BranchesWithLightsCopyDepthFirstInListOrder) {
   EXPECT_EQ(run.text, scene(objects + copies, lights + lightBlock("OnG", 8) + "\n" + lightBlock("OnRoot", 6) + "\n"));
 }
 
+TEST(HierarchyCopyTest, ShadowMappedLightsTakeTheirSettingsAlong) {
+  // Key hangs on the root, HandSpot on the root's child A.
+  std::string objects = block("AddNullObject Root") + block("LoadObject Objects/A.lwo", 1);
+  std::string lights = shadowMappedLightBlock("Key", 1) + "\n" + kLights + shadowMappedLightBlock("HandSpot", 2) + "\n";
+  std::string copies = objectBlock("AddNullObject Root") + block("LoadObject Objects/A.lwo", 3);
+  std::string lightCopies = shadowMappedLightBlock("HandSpot", 4) + "\n" + shadowMappedLightBlock("Key", 3) + "\n";
+  CopyResult run = copyBranch(scene(objects, lights), 1);
+  EXPECT_EQ(run.result, 1);
+  EXPECT_TRUE(run.messages.empty());
+  EXPECT_EQ(run.text, scene(objects + copies, lights + lightCopies));
+
+  CopyResult crLf = copyBranch(withCrLf(scene(objects, lights)), 1);
+  EXPECT_EQ(crLf.result, 1);
+  EXPECT_EQ(crLf.text, withCrLf(scene(objects + copies, lights + lightCopies)));
+}
+
+TEST(HierarchyCopyTest, SettingsThatRunIntoTheCameraEndTheLastLight) {
+  std::string objects = block("AddNullObject Root");
+  std::string lights = kLights + shadowMappedLightBlock("Key", 1);
+  CopyResult run = copyBranch(scene(objects, lights), 1);
+  EXPECT_EQ(run.result, 1);
+  EXPECT_TRUE(run.messages.empty());
+  EXPECT_EQ(run.text, scene(objects + objectBlock("AddNullObject Root"), lights + shadowMappedLightBlock("Key", 2) + "\n"));
+}
+
 TEST(HierarchyCopyTest, PicksTheSecondLoadOfAFile) {
   std::string objects = block("LoadObject Objects/Arm.lwo") + block("LoadObject Objects/Arm.lwo") +
                         block("LoadObject Objects/Hand.lwo", 2) + block("LoadObject Objects/HandTarget.lwo", 1);

@@ -40,12 +40,15 @@ TEST(HostileCopyTest, ACopyIsNeverTakenForAnItemOfTheSavedScene) {
   // C stands after the first light, so the root copy lands before it and
   // takes C's number: the self-parented root's copy must not be found as the
   // root's child, and C, now numbered above the saved scene's count, is not
-  // taken for one either.
+  // taken for one either. C's new number damages the scene: it is refused.
   std::string scene = sceneHead() + "AddNullObject R\nParentObject 1\nShadowOptions 7\n\n" + ambientLines() +
                       lightBlock("Sun") + "\n" + "AddNullObject C\nParentObject 1\nShadowOptions 7\n\n" +
                       sceneTail();
   CopyResult run = copyBranch(scene, 1);
-  EXPECT_EQ(run.result, 1);
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(
+      run.messages,
+      (std::vector<ShownMessage>{{"Graftling:", "The copy would damage this scene; nothing was changed"}}));
   EXPECT_EQ(occurrences(run.text, "AddNullObject R\n"), 2);
   EXPECT_EQ(occurrences(run.text, "AddNullObject C\n"), 1);
   fuzzing::EditCheck check = fuzzing::checkInsertionsOnly(scene, run.text);

@@ -25,6 +25,12 @@ std::string lightBlock(std::string_view name, int parent) {
   return block;
 }
 
+std::string shadowMappedLightBlock(std::string_view name, int parent) {
+  std::string block = lightBlock(name, parent);
+  block.replace(block.rfind("ShadowType 1"), 12, "ShadowType 2");
+  return block + "ShadowMapSize 512\nUseConeAngle 0\nShadowMapAngle 50.000000\nShadowFuzziness 2.000000\n";
+}
+
 std::string sceneTail() {
   return "ShowCamera 1 7\nCameraMotion (unnamed)\n  9\n  1\n  0 1 -5 0 0 0 1 1 1\n  0 0 0 0 0\n"
          "EndBehavior 1\nZoomFactor 3.200000\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"

@@ -20,6 +20,10 @@ std::string ambientLines();
 // A light block from "AddLight" to "ShadowType 1", without the blank line.
 std::string lightBlock(std::string_view name, int parent = 0);
 
+// A light with shadow maps: its "ShadowType 2" line and the shadow-map
+// settings lines that Layout writes after it, without the blank line.
+std::string shadowMappedLightBlock(std::string_view name, int parent = 0);
+
 // From "ShowCamera" to the scene's final blank line.
 std::string sceneTail();
 
