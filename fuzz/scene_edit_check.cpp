@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace graftling::fuzzing {
 
@@ -145,6 +148,233 @@ class Matcher {
   std::unordered_set<std::string_view> parentKeeps_;
 };
 
+using Pieces = std::vector<std::string_view>;
+constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+
+bool isObjectPiece(std::string_view piece) {
+  return beginsWith(piece, "AddNullObject") || beginsWith(piece, "LoadObject");
+}
+bool isLightPiece(std::string_view piece) { return beginsWith(piece, "AddLight"); }
+bool isBlank(std::string_view piece) { return piece == "\n" || piece == "\r\n"; }
+
+// Whether a piece begins with a keyword that gives a line a kind of its own.
+bool hasOwnKind(std::string_view piece) {
+  for (std::string_view keyword : {"LWSC", "AddNullObject", "LoadObject", "AddLight", "ShowCamera",
+                                   "SolidBackdrop", "RenderMode", "ViewMode"}) {
+    if (beginsWith(piece, keyword)) return true;
+  }
+  return false;
+}
+
+// The value after a piece's first space, read as the C library reads an
+// integer, saturating at 32 bits; none without a space.
+bool parentValue(std::string_view piece, std::int64_t& value) {
+  std::size_t space = piece.find(' ');
+  if (space == std::string_view::npos) return false;
+  std::string_view text = piece.substr(space + 1);
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+  value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) value = std::min<std::int64_t>(value * 10 + (text[at] - '0'), std::int64_t{1} << 31);
+  value = negative ? -value : std::min<std::int64_t>(value, 2147483647);
+  return true;
+}
+
+// One item's block: its pieces first..last, and its parent piece (the first
+// "ParentObject" piece before the "ShadowOptions" or "ShadowType" piece that
+// ends it), or kNoPiece.
+struct Block {
+  std::size_t first;
+  std::size_t last;
+  std::size_t parent;
+};
+
+// The block that starts at an item piece, read as the copy reads it; kNoPiece
+// as last when it has no end line. Pieces from settledEnd on have no kind, as
+// the last line of a list has none, and end a light's settings.
+Block readBlock(const Pieces& pieces, std::size_t first, std::size_t settledEnd) {
+  bool light = isLightPiece(pieces[first]);
+  std::string_view endKeyword = light ? "ShadowType" : "ShadowOptions";
+  Block block{first, kNoPiece, kNoPiece};
+  std::size_t at = first + 1;
+  for (; at < pieces.size() && !beginsWith(pieces[at], endKeyword); ++at) {
+    if (block.parent == kNoPiece && beginsWith(pieces[at], "ParentObject")) block.parent = at;
+  }
+  if (at == pieces.size()) return block;
+  while (light && at + 1 < settledEnd && !hasOwnKind(pieces[at + 1]) && !isBlank(pieces[at + 1])) ++at;
+  block.last = at;
+  return block;
+}
+
+// Whether two blocks are copies of each other, their parent pieces' values aside.
+bool sameBlock(const Pieces& a, const Block& blockA, const Pieces& b, const Block& blockB, bool valuesToo) {
+  if (blockA.last - blockA.first != blockB.last - blockB.first) return false;
+  if ((blockA.parent == kNoPiece) != (blockB.parent == kNoPiece)) return false;
+  if (blockA.parent != kNoPiece && blockA.parent - blockA.first != blockB.parent - blockB.first) return false;
+  for (std::size_t i = 0; i <= blockA.last - blockA.first; ++i) {
+    std::string_view pieceA = a[blockA.first + i];
+    std::string_view pieceB = b[blockB.first + i];
+    if (!valuesToo && blockA.first + i == blockA.parent) {
+      pieceA = pieceA.substr(0, pieceA.find(' ') + 1);
+      pieceB = pieceB.substr(0, pieceB.find(' ') + 1);
+    }
+    if (pieceA != pieceB) return false;
+  }
+  return true;
+}
+
+// Reads an inserted run as whole copies: object copies (the first, the
+// picked object's, without a blank line after it) or light copies, each
+// holding one item line, its first, and followed by one blank line.
+bool readCopies(const Pieces& run, bool objects, std::vector<Block>& copies, std::string& why) {
+  for (std::size_t at = 0; at < run.size();) {
+    if (!(objects ? isObjectPiece(run[at]) : isLightPiece(run[at]))) {
+      why = "an inserted line begins no copy: \"" + excerpt(run[at]) + "\"";
+      return false;
+    }
+    Block copy = readBlock(run, at, run.size());
+    for (std::size_t i = at + 1; i < run.size() && (copy.last == kNoPiece || i <= copy.last); ++i) {
+      if (isObjectPiece(run[i]) || isLightPiece(run[i]) || beginsWith(run[i], "ShowCamera")) {
+        why = "a copy holds a second item line: \"" + excerpt(run[i]) + "\"";
+        return false;
+      }
+    }
+    if (copy.last == kNoPiece) {
+      why = "a copy has no end line";
+      return false;
+    }
+    copies.push_back(copy);
+    at = copy.last + 1;
+    if (objects && copies.size() == 1) continue;
+    if (at == run.size() || !isBlank(run[at])) {
+      why = "a copy is not followed by one blank line";
+      return false;
+    }
+    ++at;
+  }
+  return true;
+}
+
+class BranchCheck {
+ public:
+  explicit BranchCheck(std::string_view original) : saved_(scenePieces(original)) {
+    std::size_t settled = saved_.empty() ? 0 : saved_.size() - 1;
+    for (std::size_t at = 0; at < settled; ++at) {
+      if (isObjectPiece(saved_[at])) objects_.push_back(at);
+      if (isObjectPiece(saved_[at]) || isLightPiece(saved_[at])) blocks_.push_back(readBlock(saved_, at, settled));
+      if (firstLight_ == kNoPiece && isLightPiece(saved_[at])) firstLight_ = at;
+      if (firstCamera_ == kNoPiece && beginsWith(saved_[at], "ShowCamera")) firstCamera_ = at;
+    }
+  }
+
+  EditCheck run(std::string_view editedText) const {
+    if (firstLight_ == kNoPiece || firstLight_ < 4 || firstCamera_ == kNoPiece || firstCamera_ == 0)
+      return failure("the original has no anchors, yet a result was loaded");
+    std::size_t objectAnchor = firstLight_ - 4;
+    std::size_t lightAnchor = firstCamera_ - 1;
+    std::size_t low = std::min(objectAnchor, lightAnchor);
+    std::size_t high = std::max(objectAnchor, lightAnchor);
+    Pieces edited = scenePieces(editedText);
+    std::size_t after = saved_.size() - 1 - high;
+    if (edited.size() < saved_.size() || !std::equal(saved_.begin(), saved_.begin() + low + 1, edited.begin()) ||
+        !std::equal(saved_.end() - after, saved_.end(), edited.end() - after)) {
+      return failure("the saved lines before the first anchor or after the last are not all kept");
+    }
+    Pieces middle(edited.begin() + low + 1, edited.end() - after);
+    Pieces between(saved_.begin() + low + 1, saved_.begin() + high + 1);
+    std::string why = "the saved lines between the anchors are not all kept";
+    for (std::size_t split = 0; split + between.size() <= middle.size(); ++split) {
+      if (!std::equal(between.begin(), between.end(), middle.begin() + split)) continue;
+      Pieces first(middle.begin(), middle.begin() + split);
+      Pieces second(middle.begin() + split + between.size(), middle.end());
+      bool objectsFirst = objectAnchor <= lightAnchor;
+      EditCheck check = runs(objectsFirst ? first : second, objectsFirst ? second : first, objectAnchor, lightAnchor);
+      if (check.ok()) return check;
+      why = check.why;
+    }
+    return failure(why);
+  }
+
+ private:
+  static EditCheck failure(std::string why) {
+    EditCheck check;
+    check.why = std::move(why);
+    return check;
+  }
+
+  // Whether a run inserted after the piece at anchor stands inside a block.
+  bool insideABlock(std::size_t anchor) const {
+    for (const Block& block : blocks_) {
+      if (block.first <= anchor && (block.last == kNoPiece || anchor < block.last)) return true;
+    }
+    return false;
+  }
+
+  // Whether a copy names a copy of the parent of a saved block it copies.
+  bool namesItsParentsCopy(const Pieces& run, const Block& copy, const Pieces& objectRun,
+                           const std::vector<Block>& objectCopies, std::size_t numberBase) const {
+    std::int64_t named = 0;
+    if (copy.parent == kNoPiece || !parentValue(run[copy.parent], named)) return false;
+    if (named <= static_cast<std::int64_t>(numberBase) ||
+        named > static_cast<std::int64_t>(numberBase + objectCopies.size()))
+      return false;
+    const Block& parentCopy = objectCopies[static_cast<std::size_t>(named) - numberBase - 1];
+    for (const Block& source : blocks_) {
+      std::int64_t parent = 0;
+      if (source.last == kNoPiece || source.parent == kNoPiece || !sameBlock(saved_, source, run, copy, false) ||
+          !parentValue(saved_[source.parent], parent) || parent < 1 ||
+          parent > static_cast<std::int64_t>(objects_.size()))
+        continue;
+      std::size_t parentLine = objects_[static_cast<std::size_t>(parent) - 1];
+      for (const Block& parentBlock : blocks_) {
+        if (parentBlock.first == parentLine && parentBlock.last != kNoPiece &&
+            sameBlock(saved_, parentBlock, objectRun, parentCopy, &parentCopy == &objectCopies[0]))
+          return true;
+      }
+    }
+    return false;
+  }
+
+  EditCheck runs(const Pieces& objectRun, const Pieces& lightRun, std::size_t objectAnchor,
+                 std::size_t lightAnchor) const {
+    if (objectRun.empty()) return failure("no copy of the picked object was inserted");
+    if (insideABlock(objectAnchor) || (!lightRun.empty() && insideABlock(lightAnchor)))
+      return failure("copies stand inside a saved item's block");
+    std::size_t numberBase = 0;
+    for (std::size_t object : objects_) numberBase += object <= objectAnchor ? 1 : 0;
+    for (std::size_t at = objectAnchor + 1; at < saved_.size(); ++at) {
+      if (isObjectPiece(saved_[at])) return failure("a saved object after the object copies is renumbered");
+    }
+    std::vector<Block> objectCopies, lightCopies;
+    std::string why;
+    if (!readCopies(objectRun, true, objectCopies, why) || !readCopies(lightRun, false, lightCopies, why))
+      return failure(why);
+    bool rootIsACopy = false;
+    for (const Block& block : blocks_) {
+      rootIsACopy = rootIsACopy || (isObjectPiece(saved_[block.first]) && block.last != kNoPiece &&
+                                    sameBlock(saved_, block, objectRun, objectCopies[0], true));
+    }
+    if (!rootIsACopy) return failure("the first copy is not an exact copy of an object's block");
+    for (std::size_t i = 1; i < objectCopies.size(); ++i) {
+      if (!namesItsParentsCopy(objectRun, objectCopies[i], objectRun, objectCopies, numberBase))
+        return failure("object copy " + std::to_string(i + 1) + " does not name the copy of its parent");
+    }
+    for (std::size_t i = 0; i < lightCopies.size(); ++i) {
+      if (!namesItsParentsCopy(lightRun, lightCopies[i], objectRun, objectCopies, numberBase))
+        return failure("light copy " + std::to_string(i + 1) + " does not name the copy of its parent");
+    }
+    return EditCheck{};
+  }
+
+  Pieces saved_;
+  std::vector<std::size_t> objects_;  // the saved object pieces, by number
+  std::vector<Block> blocks_;         // every saved item's block
+  std::size_t firstLight_ = kNoPiece;
+  std::size_t firstCamera_ = kNoPiece;
+};
+
 }  // namespace
 
 std::vector<std::string_view> scenePieces(std::string_view text) {
@@ -156,6 +386,10 @@ std::vector<std::string_view> scenePieces(std::string_view text) {
     text.remove_prefix(length);
   }
   return pieces;
+}
+
+EditCheck checkCopiedBranch(std::string_view original, std::string_view edited) {
+  return BranchCheck(original).run(edited);
 }
 
 EditCheck checkInsertionsOnly(std::string_view original, std::string_view edited) {

@@ -27,6 +27,16 @@ struct EditCheck {
 // line of that run.
 EditCheck checkInsertionsOnly(std::string_view original, std::string_view edited);
 
+// For a run whose result was loaded, read from the texts alone. Allowed:
+// edited is original with one run of new lines after the object-section
+// anchor and one after the light-section anchor, neither inside a saved
+// item's block (a light's settings lines included); no saved object line
+// changes its number; each run is whole copied blocks, each holding one item
+// line, its first; the first is an exact copy of an object's block, and each
+// other names in its "ParentObject" line a copy of the parent of a block that
+// it copies.
+EditCheck checkCopiedBranch(std::string_view original, std::string_view edited);
+
 }  // namespace graftling::fuzzing
 
 #endif  // GRAFTLING_FUZZ_SCENE_EDIT_CHECK_H_

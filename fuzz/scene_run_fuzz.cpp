@@ -1,6 +1,7 @@
 // Any bytes as the host's scene and an object picked by the first byte, run
 // through the activation and the stand-in host as Layout would run it. The
-// scene the host holds afterwards is the input with lines inserted only.
+// scene the host holds afterwards is the input with lines inserted only, and
+// a loaded one holds whole copies hung on the copies of their parents.
 #include <unistd.h>
 
 #include <cstdint>
@@ -54,5 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (host.loads() == 1) FUZZ_CHECK(host.sceneText().size() > input.size());
   fuzzing::EditCheck check = fuzzing::checkInsertionsOnly(input, host.sceneText());
   FUZZ_CHECK_MSG(check.ok(), check.why);
+  // A loaded result keeps the saved scene whole and hangs each copy right.
+  if (host.loads() == 1) {
+    fuzzing::EditCheck branch = fuzzing::checkCopiedBranch(input, host.sceneText());
+    FUZZ_CHECK_MSG(branch.ok(), branch.why);
+  }
   return 0;
 }

@@ -75,5 +75,54 @@ TEST(EditCheckTest, PiecesOfLongLinesAndTheLastLineCountAsLines) {
       checkInsertionsOnly(original, "LWSC\n" + longLine.substr(0, 100) + longLine + "ShadowOptions").ok());
 }
 
+// Root (1) with a child A (2) and a lamp on A; the branch of Root copied.
+std::string branchScene(const std::string& objectCopies = "", const std::string& lightCopies = "") {
+  return "LWSC\nAddNullObject Root\nShadowOptions 7\n\nAddNullObject A\nParentObject 1\nShadowOptions 7\n\n" +
+         objectCopies + "AmbientColor 1\nAmbIntensity 1\n\nAddLight\nParentObject 2\nShadowType 2\nShadowMapSize 512\n\n" +
+         lightCopies + "ShowCamera 1\n\n";
+}
+const std::string kRootCopy = "AddNullObject Root\nShadowOptions 7\n";
+const std::string kACopy = "AddNullObject A\nParentObject 3\nShadowOptions 7\n\n";
+const std::string kLampCopy = "AddLight\nParentObject 4\nShadowType 2\nShadowMapSize 512\n\n";
+
+TEST(CopiedBranchCheckTest, WholeCopiesHungOnTheCopiesOfTheirParentsPass) {
+  EditCheck check = checkCopiedBranch(branchScene(), branchScene(kRootCopy + kACopy, kLampCopy));
+  EXPECT_TRUE(check.ok()) << check.why;
+  // The lamp copy may be missing: it may have been reported.
+  EXPECT_TRUE(checkCopiedBranch(branchScene(), branchScene(kRootCopy + kACopy)).ok());
+}
+
+TEST(CopiedBranchCheckTest, DamageIsFound) {
+  struct Case {
+    std::string original;
+    std::string edited;
+    std::string why;
+  };
+  std::string late = branchScene() + "AddNullObject Late\nShadowOptions 7\n\n";
+  // Two lines between A's block and the first light: the anchor is A's parent line.
+  std::string cramped = "LWSC\nAddNullObject Root\nShadowOptions 7\n\nAddNullObject A\nParentObject 1\n";
+  std::string crampedRest = "ShadowOptions 7\nAmbientColor 1\nAmbIntensity 1\nAddLight\nShadowType 1\n\nShowCamera 1\n\n";
+  const std::vector<Case> cases = {
+      {branchScene(), branchScene(), "no copy of the picked object"},
+      {late, branchScene(kRootCopy) + "AddNullObject Late\nShadowOptions 7\n\n", "a saved object after"},
+      {cramped + crampedRest, cramped + kRootCopy + crampedRest,
+       "copies stand inside"},
+      {branchScene(), branchScene(kRootCopy + "AddNullObject A\nParentObject 1\nShadowOptions 7\n\n"),
+       "object copy 2 does not name"},
+      {branchScene(), branchScene(kRootCopy + kACopy, "AddLight\nParentObject 3\nShadowType 2\nShadowMapSize 512\n\n"),
+       "light copy 1 does not name"},
+      {branchScene(), branchScene(kRootCopy + kACopy, "AddLight\nParentObject 4\nShadowType 2\n\n"),
+       "light copy 1 does not name"},
+      {branchScene(), branchScene("AddNullObject Root\nParentObject 1\nShadowOptions 7\n"), "the first copy is not"},
+      {branchScene(), branchScene(kRootCopy + "AddNullObject A\nParentObject 3\nAddNullObject A\nShadowOptions 7\n\n"),
+       "a copy holds a second item line"},
+      {branchScene(), branchScene(kRootCopy + kACopy.substr(0, kACopy.size() - 1)), "a copy is not followed"},
+  };
+  for (const Case& c : cases) {
+    EditCheck check = checkCopiedBranch(c.original, c.edited);
+    EXPECT_EQ(check.why.substr(0, c.why.size()), c.why) << c.edited;
+  }
+}
+
 }  // namespace
 }  // namespace graftling::fuzzing
