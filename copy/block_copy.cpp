@@ -8,66 +8,72 @@
 
 namespace graftling {
 
-namespace {
-
-// A run of new lines linked among themselves but not into any list. It owns
-// them until spliceAfter hands them to the list; records made in the list's
-// store stay there, unlinked, if the run is dropped.
-class LineChain {
- public:
-  LineChain() = default;
-  LineChain(const LineChain&) = delete;
-  LineChain& operator=(const LineChain&) = delete;
-  ~LineChain() {
-    while (first_ != nullptr) {
-      SceneLine* line = std::exchange(first_, first_->next);
-      if (line->stored) {
-        line->~SceneLine();
-      } else {
-        delete line;
-      }
-    }
-  }
-
-  bool append(SceneLine* added) {
-    if (added == nullptr) return false;
-    added->inserted = true;
-    added->prev = last_;
-    if (last_ == nullptr) {
-      first_ = added;
+LineChain::~LineChain() {
+  while (first_ != nullptr) {
+    SceneLine* line = std::exchange(first_, first_->next);
+    if (line->stored) {
+      line->~SceneLine();
     } else {
-      last_->next = added;
+      delete line;
     }
-    last_ = added;
-    return true;
-  }
-
-  SceneLine* first() const { return first_; }
-
-  // Links the whole run directly after anchor; the list owns it from then on.
-  SceneLine* spliceAfter(SceneLine* anchor) {
-    SceneLine* following = anchor->next;
-    anchor->next = first_;
-    first_->prev = anchor;
-    last_->next = following;
-    if (following != nullptr) following->prev = last_;
-    last_ = nullptr;
-    return std::exchange(first_, nullptr);
-  }
-
- private:
-  SceneLine* first_ = nullptr;
-  SceneLine* last_ = nullptr;
-};
-
-// Duplicates first..last of the live list into chain. The copies are made in
-// the list's store, beside the lines read from the file.
-bool duplicateRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, LineChain& chain) {
-  for (const SceneLine* line = first;; line = line->next) {
-    if (!chain.append(lines.store.make(line->text.view()))) return false;
-    if (line == last) return true;
   }
 }
+
+bool LineChain::append(SceneLine* added) {
+  if (added == nullptr) return false;
+  added->inserted = true;
+  added->prev = last_;
+  if (last_ == nullptr) {
+    first_ = added;
+  } else {
+    last_->next = added;
+  }
+  last_ = added;
+  return true;
+}
+
+void LineChain::append(LineChain&& other) {
+  if (other.first_ == nullptr) return;
+  if (last_ == nullptr) {
+    first_ = other.first_;
+  } else {
+    last_->next = other.first_;
+    other.first_->prev = last_;
+  }
+  last_ = other.last_;
+  other.first_ = nullptr;
+  other.last_ = nullptr;
+}
+
+SceneLine* LineChain::spliceAfter(SceneLine* anchor) {
+  SceneLine* following = anchor->next;
+  anchor->next = first_;
+  first_->prev = anchor;
+  last_->next = following;
+  if (following != nullptr) following->prev = last_;
+  last_ = nullptr;
+  return std::exchange(first_, nullptr);
+}
+
+LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, bool addBlankLine,
+                    std::optional<std::int32_t> newParent) {
+  LineChain chain;
+  // The copies are made in the list's store, beside the lines read from the file.
+  for (const SceneLine* line = first;; line = line->next) {
+    if (!chain.append(lines.store.make(line->text.view()))) return LineChain();
+    if (line == last) break;
+  }
+  std::string_view lineEnd = sceneLineEnd(lines);
+  if (newParent) {
+    // The chain's first line stands for the block's kind until classification.
+    chain.first()->kind = first->kind;
+    if (!setParentNumber(chain.first(), *newParent, lineEnd)) return LineChain();
+  }
+  if (addBlankLine && !chain.append(lines.store.make(lineEnd))) return LineChain();
+  return chain;
+}
+
+namespace {
 
 // Whether anchor is one of first..last other than last: a copy linked after it
 // would stand inside the block it copies, and every later copy of a block that
@@ -79,19 +85,12 @@ bool liesWithin(const SceneLine* anchor, const SceneLine* first, const SceneLine
   return false;
 }
 
-// Copies first..last after anchor, optionally with a blank line after the copy
-// and a new parent number in it. Returns the copy of first, or null.
+// Copies first..last after anchor and classifies the list. Returns the copy
+// of first, or null.
 SceneLine* copyBlock(SceneLines& lines, SceneLine* anchor, SceneLine* first, SceneLine* last,
                      bool addBlankLine, std::optional<std::int32_t> newParent) {
-  LineChain chain;
-  if (!duplicateRange(lines, first, last, chain)) return nullptr;
-  std::string_view lineEnd = sceneLineEnd(lines);
-  if (newParent) {
-    // The chain's first line stands for the block's kind until classification.
-    chain.first()->kind = first->kind;
-    if (!setParentNumber(chain.first(), *newParent, lineEnd)) return nullptr;
-  }
-  if (addBlankLine && !chain.append(lines.store.make(lineEnd))) return nullptr;
+  LineChain chain = copyRange(lines, first, last, addBlankLine, newParent);
+  if (chain.empty()) return nullptr;
   SceneLine* copy = chain.spliceAfter(anchor);
   classifyLines(lines);
   return copy;

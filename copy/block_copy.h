@@ -5,10 +5,47 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "scene/scene_lines.h"
 
 namespace graftling {
+
+// A run of new lines, each marked inserted, linked among themselves but not
+// into any list. It owns them until spliceAfter hands them to the list;
+// records made in the list's store stay there, unlinked, if it is dropped.
+class LineChain {
+ public:
+  LineChain() = default;
+  LineChain(LineChain&& other) noexcept
+      : first_(std::exchange(other.first_, nullptr)), last_(std::exchange(other.last_, nullptr)) {}
+  LineChain(const LineChain&) = delete;
+  LineChain& operator=(const LineChain&) = delete;
+  LineChain& operator=(LineChain&&) = delete;
+  ~LineChain();
+
+  // Adds a line at the end; false, and nothing added, for a null line.
+  bool append(SceneLine* added);
+  // Moves every line of other to the end of this run.
+  void append(LineChain&& other);
+
+  bool empty() const { return first_ == nullptr; }
+  SceneLine* first() const { return first_; }
+
+  // Links the whole run directly after anchor; the list owns it from then
+  // on. Returns the run's first line.
+  SceneLine* spliceAfter(SceneLine* anchor);
+
+ private:
+  SceneLine* first_ = nullptr;
+  SceneLine* last_ = nullptr;
+};
+
+// A whole copy of first..last of the list: with newParent, its first
+// "ParentObject" line before the block's end reads newParent; with
+// addBlankLine, a blank line follows. Empty when storage runs out.
+LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, bool addBlankLine,
+                    std::optional<std::int32_t> newParent);
 
 // Every copy is whole or absent: the duplicates are made and finished apart
 // from the list and linked in one step, so a failure leaves the list as it was.

@@ -1,9 +1,11 @@
 #include "copy/hierarchy_copy.h"
 
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "copy/block_copy.h"
+#include "copy/one_pass_copy.h"
 #include "host/service_slots.h"
 #include "scene/line_kind.h"
 #include "scene/scene_queries.h"
@@ -93,7 +95,42 @@ int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
   return 1;
 }
 
-int copyHierarchy(SceneLines& lines, LWItemID item) {
+namespace {
+
+// The copy as the plug-in was first written: a copy of the picked object,
+// then a search of the live list from its head for each copied object's
+// children, each block copied and the list re-classified as it goes. It
+// serves every scene, and it is the reference for the one-pass copy.
+int copyStepByStep(SceneLines& lines, std::string_view fileName, std::int32_t n, SceneLine* rootLine,
+                   CopyLog& log) {
+  CopyRun run{lines, nullptr, lines.nextObjectNumber - 1, {}, log};
+  for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
+    if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine) run.uncopied.insert(line);
+  }
+  log.rootCopy = copyRootObject(lines, fileName, n);
+  if (log.rootCopy == nullptr) {
+    showError("Graftling:", "Unable to copy the picked object");
+    return 0;
+  }
+  std::int32_t newParent = lines.nextObjectNumber - 1;
+  SceneLine* stop = lightSectionEnd(lines);
+  if (stop == nullptr) {
+    showError("Graftling:", "No camera found in the saved scene");
+    return 0;
+  }
+  run.stop = stop;
+  SceneLine* cursor = lines.head;
+  for (;;) {
+    SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
+    if (child == nullptr) return 1;
+    if (isCopyable(run, child) && copyItemTree(run, child, newParent) == 0) return 0;
+    cursor = child->next;
+  }
+}
+
+}  // namespace
+
+int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method, CopyMethod* used) {
   if (gServices.itemInfo == nullptr || gServices.objectInfo == nullptr) return 0;
   const char* name = gServices.itemInfo->name(item);
   std::int32_t n = cloneIndexFromName(name != nullptr ? name : "");
@@ -106,32 +143,15 @@ int copyHierarchy(SceneLines& lines, LWItemID item) {
     return 0;
   }
   try {
-    CopyRun run{lines, nullptr, lines.nextObjectNumber - 1, {}, {}};
-    for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
-      if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine)
-        run.uncopied.insert(line);
-    }
-    run.log.root = rootLine;
-    run.log.rootCopy = copyRootObject(lines, fileName, n);
-    if (run.log.rootCopy == nullptr) {
-      showError("Graftling:", "Unable to copy the picked object");
-      return 0;
-    }
-    std::int32_t newParent = lines.nextObjectNumber - 1;
-    SceneLine* stop = lightSectionEnd(lines);
-    if (stop == nullptr) {
-      showError("Graftling:", "No camera found in the saved scene");
-      return 0;
-    }
-    run.stop = stop;
-    SceneLine* cursor = lines.head;
-    for (;;) {
-      SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
-      if (child == nullptr) break;
-      if (isCopyable(run, child) && copyItemTree(run, child, newParent) == 0) return 0;
-      cursor = child->next;
-    }
-    if (!checkCopiedScene(lines, run.log)) {
+    CopyLog log;
+    log.root = rootLine;
+    std::optional<RegularLayout> layout;
+    if (method == CopyMethod::Fastest) layout = readRegularLayout(lines);
+    if (used != nullptr) *used = layout ? CopyMethod::Fastest : CopyMethod::StepByStep;
+    int copied = layout ? copyInOnePass(lines, *layout, rootLine, log)
+                        : copyStepByStep(lines, fileName, n, rootLine, log);
+    if (copied == 0) return 0;
+    if (!checkCopiedScene(lines, log)) {
       showError("Graftling:", "The copy would damage this scene; nothing was changed");
       return 0;
     }

@@ -26,7 +26,7 @@ struct CopyRun {
   SceneLine* stop;
   std::int32_t savedObjectCount;
   std::unordered_set<const SceneLine*> uncopied;
-  CopyLog log;
+  CopyLog& log;
 };
 
 // Copies the block at itemLine, attached to newParent, then its descendants
@@ -35,11 +35,17 @@ struct CopyRun {
 // and skipped with its branch. 1 when itemLine's block was copied, else 0.
 int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent);
 
+// How copyHierarchy works: Fastest copies in one pass wherever the scene's
+// layout allows it (readRegularLayout) and step by step elsewhere, with the
+// same outcome; StepByStep always goes step by step.
+enum class CopyMethod { Fastest, StepByStep };
+
 // Copies the picked item and its branch in the list, taking the item's name
 // and file name from the host services in the module slots, then checks the
 // edited list (see checkCopiedScene). 1 on success; 0 after an error has been
-// shown, and then the list must not be written.
-int copyHierarchy(SceneLines& lines, LWItemID item);
+// shown, and then the list must not be written. used tells the method taken.
+int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method = CopyMethod::Fastest,
+                  CopyMethod* used = nullptr);
 
 }  // namespace graftling
 
