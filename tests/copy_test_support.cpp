@@ -9,7 +9,7 @@
 
 namespace graftling::testing {
 
-CopyResult copyBranch(const std::string& scene, int pick, long failAt) {
+CopyResult copyBranch(const std::string& scene, int pick, long failAt, CopyMethod method) {
   standin::StandInHost host(scene, "Scenes/test.lws");
   standin::StandInHost::Services services = host.services();
   gServices = ServiceSlots{services.messages, services.itemInfo, services.objectInfo, services.sceneInfo};
@@ -21,7 +21,7 @@ CopyResult copyBranch(const std::string& scene, int pick, long failAt) {
   }
   {
     AllocationFailure failure(failAt);
-    out.result = copyHierarchy(*list, host.objectHandle(pick));
+    out.result = copyHierarchy(*list, host.objectHandle(pick), method, &out.used);
     out.allocations = failure.count();
   }
   out.text = sceneText(*list);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "copy/hierarchy_copy.h"
 #include "standin/stand_in_host.h"
 
 namespace graftling::testing {
@@ -14,12 +15,14 @@ struct CopyResult {
   std::string text;
   std::vector<standin::ShownMessage> messages;
   long allocations = 0;  // made by copyHierarchy itself
+  CopyMethod used = CopyMethod::Fastest;
 };
 
 // Loads scene into a list, picks object number pick as the host numbers it
 // and runs copyHierarchy with the host's services in the module slots.
 // failAt makes that allocation of copyHierarchy fail (0: none fails).
-CopyResult copyBranch(const std::string& scene, int pick, long failAt = 0);
+CopyResult copyBranch(const std::string& scene, int pick, long failAt = 0,
+                      CopyMethod method = CopyMethod::Fastest);
 
 }  // namespace graftling::testing
 

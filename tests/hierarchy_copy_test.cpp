@@ -196,8 +196,8 @@ TEST(HierarchyCopyTest, StorageFailureAnywhereLeavesWholeBlocksOnly) {
 }
 
 TEST(HierarchyCopyTest, ADeepChainNeedsNoDeepStack) {
-  // Each copy re-classifies the whole list, so the chain costs depth squared:
-  // the sanitized build walks a shorter one.
+  // Every walk keeps its own stack, so depth costs no native stack. The
+  // sanitized build walks a shorter chain, as with the hostile scenes.
   const int depth = GRAFTLING_CHAIN_DEPTH;
   std::string objects = block("AddNullObject Link");
   std::string copies = objectBlock("AddNullObject Link");
