@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "host/platform.h"
 #include "standin/session.h"
 
 namespace {
 
 using namespace graftling::standin;
+namespace platform = graftling::platform;
 
 const char kUsage[] =
     "usage: graftling copy SCENE [--pick ITEM] [-o OUT] [--module PATH]\n"
@@ -74,6 +76,7 @@ int main(int argc, char** argv) {
   if (positional.size() != 1) return usageError(command + " takes one SCENE");
   request.scenePath = positional[0];
 
+  platform::Utf8Console console;
   Streams streams{stdin, stdout, stderr};
   if (command == "tree") return runTree(request.scenePath, streams);
   return runCopy(request, streams);

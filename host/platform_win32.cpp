@@ -36,6 +36,15 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+Utf8Console::Utf8Console() {
+  UINT current = GetConsoleOutputCP();  // 0 without a console
+  if (current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0) previous_ = current;
+}
+
+Utf8Console::~Utf8Console() {
+  if (previous_ != 0) SetConsoleOutputCP(previous_);
+}
+
 void setBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 std::string executablePath() {
