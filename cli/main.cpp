@@ -33,6 +33,19 @@ const char kUsage[] =
     "  3  copied, but the plug-in reported items it could not copy; OUT holds\n"
     "     the scene as the host loaded it\n";
 
+// While it lives, a Windows console shows the program's UTF-8 as UTF-8; the
+// console's own code page returns when it goes.
+class Utf8Console {
+ public:
+  Utf8Console() : previous_(platform::useUtf8Console()) {}
+  Utf8Console(const Utf8Console&) = delete;
+  Utf8Console& operator=(const Utf8Console&) = delete;
+  ~Utf8Console() { platform::restoreConsole(previous_); }
+
+ private:
+  unsigned previous_;
+};
+
 // A usage error: what is wrong, and where to read how it is right.
 int usageError(const std::string& why) {
   std::fprintf(stderr, "graftling: %s\nTry 'graftling --help'.\n", why.c_str());
@@ -76,7 +89,7 @@ int main(int argc, char** argv) {
   if (positional.size() != 1) return usageError(command + " takes one SCENE");
   request.scenePath = positional[0];
 
-  platform::Utf8Console console;
+  Utf8Console console;
   Streams streams{stdin, stdout, stderr};
   if (command == "tree") return runTree(request.scenePath, streams);
   return runCopy(request, streams);

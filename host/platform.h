@@ -43,19 +43,11 @@ std::size_t heapBlockSize(void* block);
 // Runs work on a new thread whose stack holds stackBytes, and waits for it.
 bool runWithStack(std::size_t stackBytes, const std::function<void()>& work);
 
-// While it lives, a console that shows this program's output reads it as
-// UTF-8, as the tree's lines are written; the console's own setting returns
-// when it goes. Output to files and pipes is bytes and stays as it is.
-class Utf8Console {
- public:
-  Utf8Console();
-  Utf8Console(const Utf8Console&) = delete;
-  Utf8Console& operator=(const Utf8Console&) = delete;
-  ~Utf8Console();
-
- private:
-  unsigned previous_ = 0;  // the code page to restore; 0 when none was changed
-};
+// Has a console that shows this program's output read it as UTF-8, as the
+// tree's lines are written, and returns the setting to give back with
+// restoreConsole; 0 when nothing was changed (files, pipes, POSIX terminals).
+unsigned useUtf8Console();
+void restoreConsole(unsigned previous);
 
 // A loaded shared library; unloaded when the owner goes.
 class Library {

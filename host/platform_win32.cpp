@@ -36,13 +36,13 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
-Utf8Console::Utf8Console() {
+unsigned useUtf8Console() {
   UINT current = GetConsoleOutputCP();  // 0 without a console
-  if (current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0) previous_ = current;
+  return current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0 ? current : 0;
 }
 
-Utf8Console::~Utf8Console() {
-  if (previous_ != 0) SetConsoleOutputCP(previous_);
+void restoreConsole(unsigned previous) {
+  if (previous != 0) SetConsoleOutputCP(previous);
 }
 
 void setBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
