@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "host/platform.h"
 #include "standin/session.h"
 
 namespace {
 
 using namespace graftling::standin;
+namespace platform = graftling::platform;
 
 const char kUsage[] =
-    "usage: graftling copy SCENE --pick ITEM [-o OUT] [--module PATH]\n"
+    "usage: graftling copy SCENE [--pick ITEM] [-o OUT] [--module PATH]\n"
     "       graftling tree SCENE [--module PATH]\n"
     "       graftling --help | --version\n"
     "\n"
@@ -22,11 +24,31 @@ const char kUsage[] =
     "tree  prints the objects and lights of SCENE under their parents.\n"
     "--module PATH  the plug-in module (default: graftling.p beside this program)\n"
     "\n"
-    "Exit status: 0 copied; 1 the plug-in refused or reported an error;\n"
-    "2 a usage error, an unreadable scene or an unloadable module.\n";
+    "Exit status:\n"
+    "  0  copied; OUT holds the scene with the new branch\n"
+    "  1  nothing copied: the plug-in refused or reported why, or the panel was\n"
+    "     cancelled; OUT is not written\n"
+    "  2  a usage error, an unreadable or non-scene file, an ITEM that names no\n"
+    "     object, or a module that cannot be loaded; OUT is not written\n"
+    "  3  copied, but the plug-in reported items it could not copy; OUT holds\n"
+    "     the scene as the host loaded it\n";
 
+// While it lives, a Windows console shows the program's UTF-8 as UTF-8; the
+// console's own code page returns when it goes.
+class Utf8Console {
+ public:
+  Utf8Console() : previous_(platform::useUtf8Console()) {}
+  Utf8Console(const Utf8Console&) = delete;
+  Utf8Console& operator=(const Utf8Console&) = delete;
+  ~Utf8Console() { platform::restoreConsole(previous_); }
+
+ private:
+  unsigned previous_;
+};
+
+// A usage error: what is wrong, and where to read how it is right.
 int usageError(const std::string& why) {
-  std::fprintf(stderr, "graftling: %s\n%s", why.c_str(), kUsage);
+  std::fprintf(stderr, "graftling: %s\nTry 'graftling --help'.\n", why.c_str());
   return kExitUsage;
 }
 
@@ -34,16 +56,13 @@ int usageError(const std::string& why) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::fputs(kUsage, stdout);
-    return kExitOk;
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    std::puts("graftling 1.0.0");
-    return kExitOk;
-  }
   if (args.empty()) return usageError("no command given");
   const std::string command = args[0];
+  if (command == "--help" || command == "-h" || command == "--version") {
+    if (args.size() > 1) return usageError(command + " takes no arguments");
+    std::fputs(command == "--version" ? "graftling " GRAFTLING_VERSION "\n" : kUsage, stdout);
+    return kExitOk;
+  }
   if (command != "copy" && command != "tree") return usageError("unknown command \"" + command + "\"");
 
   CopyRequest request;
@@ -70,6 +89,7 @@ int main(int argc, char** argv) {
   if (positional.size() != 1) return usageError(command + " takes one SCENE");
   request.scenePath = positional[0];
 
+  Utf8Console console;
   Streams streams{stdin, stdout, stderr};
   if (command == "tree") return runTree(request.scenePath, streams);
   return runCopy(request, streams);

@@ -43,6 +43,12 @@ std::size_t heapBlockSize(void* block);
 // Runs work on a new thread whose stack holds stackBytes, and waits for it.
 bool runWithStack(std::size_t stackBytes, const std::function<void()>& work);
 
+// Has a console that shows this program's output read it as UTF-8, as the
+// tree's lines are written, and returns the setting to give back with
+// restoreConsole; 0 when nothing was changed (files, pipes, POSIX terminals).
+unsigned useUtf8Console();
+void restoreConsole(unsigned previous);
+
 // A loaded shared library; unloaded when the owner goes.
 class Library {
  public:

@@ -35,6 +35,10 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
+// Terminals here take the program's bytes as they come.
+unsigned useUtf8Console() { return 0; }
+void restoreConsole(unsigned) {}
+
 void setBinaryMode(std::FILE*) {}
 
 std::string executablePath() {

@@ -36,6 +36,15 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+unsigned useUtf8Console() {
+  UINT current = GetConsoleOutputCP();  // 0 without a console
+  return current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0 ? current : 0;
+}
+
+void restoreConsole(unsigned previous) {
+  if (previous != 0) SetConsoleOutputCP(previous);
+}
+
 void setBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 std::string executablePath() {

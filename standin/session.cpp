@@ -107,7 +107,8 @@ int runCopy(const CopyRequest& request, const Streams& streams) {
   if (request.pick) {
     LWItemID picked = resolveItem(host, *request.pick);
     if (picked == nullptr) {
-      complain(streams, "no object of " + request.scenePath + " is numbered or named \"" + *request.pick + "\"");
+      complain(streams,
+               "no object of " + request.scenePath + " is numbered or named \"" + *request.pick + "\"");
       return kExitUsage;
     }
     host.setPanelUser([picked](const PanelView&) { return PanelAnswer{picked, true}; });
@@ -120,14 +121,14 @@ int runCopy(const CopyRequest& request, const Streams& streams) {
     complain(streams, "the plug-in refused to run (result " + std::to_string(result) + ")");
     return kExitPluginError;
   }
-  if (!host.messages().empty()) return kExitPluginError;
   if (host.loads() == 0) {
-    complain(streams, "nothing was copied");
+    if (host.messages().empty()) complain(streams, "nothing was copied");
     return kExitPluginError;
   }
   if (request.outPath == "-") {
     platform::setBinaryMode(streams.out);
-    if (std::fwrite(host.sceneText().data(), 1, host.sceneText().size(), streams.out) != host.sceneText().size() ||
+    if (std::fwrite(host.sceneText().data(), 1, host.sceneText().size(), streams.out) !=
+            host.sceneText().size() ||
         std::fflush(streams.out) != 0) {
       complain(streams, "cannot write the scene to standard output");
       return kExitUsage;
@@ -136,7 +137,8 @@ int runCopy(const CopyRequest& request, const Streams& streams) {
     complain(streams, "cannot write " + request.outPath);
     return kExitUsage;
   }
-  return kExitOk;
+  // Messages beside a loaded scene name items the plug-in left out of the copy.
+  return host.messages().empty() ? kExitOk : kExitPartialCopy;
 }
 
 std::string renderTree(const StandInHost& host) {

@@ -11,8 +11,9 @@
 
 namespace graftling::standin {
 
-// Exit statuses of the command.
-enum ExitStatus { kExitOk = 0, kExitPluginError = 1, kExitUsage = 2 };
+// Exit statuses of the command. kExitPartialCopy: the host loaded the edited
+// scene, but the plug-in reported items of the branch that it could not copy.
+enum ExitStatus { kExitOk = 0, kExitPluginError = 1, kExitUsage = 2, kExitPartialCopy = 3 };
 
 struct CopyRequest {
   std::string scenePath;
@@ -28,7 +29,7 @@ struct Streams {
 };
 
 // Runs the module's "graftling" server on the scene and writes the host's
-// scene afterwards to the output, whole and only on success.
+// scene afterwards to the output, whole and only when the host loaded one.
 int runCopy(const CopyRequest& request, const Streams& streams);
 
 // Prints the hierarchy of the scene at scenePath as the host lists it.

@@ -124,7 +124,6 @@ TEST(CommandTest, FailuresExitWithAStatusAndLeaveOutUntouched) {
     std::string err;
   };
   const Case cases[] = {
-      {"", 2, "graftling: no command given\n"},
       {"copy " + quoted(scene.path()) + " --pick 9" + toOut, 2,
        "graftling: no object of " + scene.path() + " is numbered or named \"9\"\n"},
       {"copy " + quoted(notScene.path()) + " --pick 1" + toOut, 2,
@@ -133,7 +132,6 @@ TEST(CommandTest, FailuresExitWithAStatusAndLeaveOutUntouched) {
        "graftling: Graftling: No camera found in the saved scene\n"},
       {"copy " + quoted(scene.path()) + " --pick 1 --module " + quoted(scene.path() + ".missing.p") + toOut, 2, ""},
       {"copy " + quoted(scene.path() + ".missing") + " --pick 1" + toOut, 2, ""},
-      {"copy " + quoted(scene.path()) + " --bogus" + toOut, 2, ""},
   };
   for (const Case& c : cases) {
     ProgramRun run = runProgram(c.args);
@@ -144,6 +142,96 @@ TEST(CommandTest, FailuresExitWithAStatusAndLeaveOutUntouched) {
       EXPECT_EQ(run.err.rfind("graftling: ", 0), 0u) << c.args << ": " << run.err;
     }
     EXPECT_EQ(out.read(), previous) << c.args;
+  }
+}
+
+TEST(CommandTest, APartialCopyIsWrittenAndExitsThree) {
+  // The lamp below the hand has no "ShadowType" line before the camera, so it
+  // cannot be copied: deeper down the branch the run goes on without it.
+  const std::string openLamp = "AddLight\nLightName Lamp\nParentObject 3\n\n";
+  const std::string lights = lightBlock("Key") + "\n" + openLamp;
+  TempPath scene, out;
+  scene.write(sceneHead() + armObjects() + ambientLines() + lights + sceneTail());
+  const std::string partial = sceneHead() + armObjects() + objectBlock("LoadObject Objects/Arm.lwo", 1) +
+                              objectBlock("LoadObject Objects/Hand.lwo", 4) + "\n" + ambientLines() + lights +
+                              sceneTail();
+  const std::string reported = "graftling: ErrorLWPanelServices DontCreateLight\n";
+
+  ProgramRun toStdout = runProgram("copy " + quoted(scene.path()) + " --pick Arm.lwo");
+  EXPECT_EQ(toStdout.status, 3);
+  EXPECT_EQ(toStdout.out, partial);
+  EXPECT_EQ(toStdout.err, reported);
+
+  ProgramRun toOut = runProgram("copy " + quoted(scene.path()) + " --pick 2 -o " + quoted(out.path()));
+  EXPECT_EQ(toOut.status, 3);
+  EXPECT_EQ(toOut.out, "");
+  EXPECT_EQ(toOut.err, reported);
+  EXPECT_EQ(out.read(), partial);
+
+  // The lamp as a child of the pick itself fails the run: nothing is loaded or written.
+  const std::string previous = "previous contents\n";
+  out.write(previous);
+  ProgramRun direct =
+      runProgram("copy " + quoted(scene.path()) + " --pick Hand.lwo -o " + quoted(out.path()));
+  EXPECT_EQ(direct.status, 1);
+  EXPECT_EQ(direct.out, "");
+  EXPECT_EQ(direct.err, reported);
+  EXPECT_EQ(out.read(), previous);
+}
+
+TEST(CommandTest, UsageErrorsSayWhatIsWrongInOneLine) {
+  TempPath scene;
+  scene.write(armScene());
+  const std::string path = quoted(scene.path());
+  const std::string tryHelp = "Try 'graftling --help'.\n";
+  struct Case {
+    std::string args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"", "graftling: no command given\n"},
+      {"paste " + path, "graftling: unknown command \"paste\"\n"},
+      {"copy", "graftling: copy takes one SCENE\n"},
+      {"copy " + path + " " + path, "graftling: copy takes one SCENE\n"},
+      {"copy " + path + " --pick", "graftling: --pick needs a value\n"},
+      {"copy " + path + " --bogus", "graftling: unknown option \"--bogus\" for copy\n"},
+      {"tree " + path + " --pick 1", "graftling: unknown option \"--pick\" for tree\n"},
+      {"tree " + path + " -o out.lws", "graftling: unknown option \"-o\" for tree\n"},
+      {"--help copy", "graftling: --help takes no arguments\n"},
+      {"--version " + path, "graftling: --version takes no arguments\n"},
+  };
+  for (const Case& c : cases) {
+    ProgramRun run = runProgram(c.args);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_EQ(run.out, "") << c.args;
+    EXPECT_EQ(run.err, c.err + tryHelp) << c.args;
+  }
+}
+
+TEST(CommandTest, VersionAndHelp) {
+  ProgramRun version = runProgram("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(fromTextStream(version.out), "graftling " GRAFTLING_VERSION "\n");
+  EXPECT_EQ(version.err, "");
+
+  for (const char* option : {"--help", "-h"}) {
+    ProgramRun help = runProgram(option);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    std::string text = fromTextStream(help.out);
+    EXPECT_EQ(text.rfind("usage: graftling copy SCENE [--pick ITEM] [-o OUT] [--module PATH]\n", 0), 0u)
+        << text;
+    std::size_t statuses = text.find("Exit status:\n");
+    ASSERT_NE(statuses, std::string::npos) << text;
+    EXPECT_EQ(text.substr(statuses),
+              "Exit status:\n"
+              "  0  copied; OUT holds the scene with the new branch\n"
+              "  1  nothing copied: the plug-in refused or reported why, or the panel was\n"
+              "     cancelled; OUT is not written\n"
+              "  2  a usage error, an unreadable or non-scene file, an ITEM that names no\n"
+              "     object, or a module that cannot be loaded; OUT is not written\n"
+              "  3  copied, but the plug-in reported items it could not copy; OUT holds\n"
+              "     the scene as the host loaded it\n");
   }
 }
 
