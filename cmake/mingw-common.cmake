@@ -12,3 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Tests run the Windows programs under Wine of the target's bitness (the
+# including file names its script in GRAFTLING_WINE_RUN), in a Wine prefix of
+# the build tree's own.
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/${GRAFTLING_WINE_RUN};--prefix=${CMAKE_BINARY_DIR}/wine")
