@@ -142,7 +142,7 @@ struct Callbacks {
     StandInHost& host = *gHost;
     ++host.saves_;
     if (host.failSave_) {
-      std::remove(fileName);
+      if (*host.failSave_ == StandInHost::FailedSave::RemovesTheFile) std::remove(fileName);
       return 0;
     }
     return guarded(0, [&] {

@@ -82,8 +82,10 @@ class StandInHost {
   void leaveOut(const std::string& service) { missing_.insert(service); }
   void failPanelCreation() { failPanelCreate_ = true; }
   void failControlCreation() { failAddControl_ = true; }
-  // The host's save fails and leaves no file behind.
-  void failSaving() { failSave_ = true; }
+  // The host's save fails: it writes nothing, and removes the file it was
+  // given or leaves it as it was.
+  enum class FailedSave { RemovesTheFile, LeavesTheFile };
+  void failSaving(FailedSave how) { failSave_ = how; }
   // The host renames its scene while saving, as a host may.
   void renameDuringSave(std::string name) { renameOnSave_ = std::move(name); }
   // Plays the user at the panel; by default the preset is confirmed.
@@ -123,7 +125,7 @@ class StandInHost {
   PanelRecord panel_;
   bool failPanelCreate_ = false;
   bool failAddControl_ = false;
-  bool failSave_ = false;
+  std::optional<FailedSave> failSave_;
   LWItemID controlValue_ = nullptr;
   int saves_ = 0;
   int loads_ = 0;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/platform.h"
@@ -131,15 +133,57 @@ TEST_F(ActivationTest, TheSceneNameIsTakenBeforeTheSave) {
 }
 
 // Exchange failures leave the host's scene as it was and no temporary file.
-TEST_F(ActivationTest, AnUnreadableSaveIsReported) {
-  StandInHost unreadable(robotScene(), kSceneName);
-  unreadable.failSaving();
-  EXPECT_EQ(module_.activate(unreadable), 0);
-  EXPECT_EQ(unreadable.messages(),
-            (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}));
-  EXPECT_EQ(unreadable.loads(), 0);
-  EXPECT_EQ(unreadable.sceneText(), robotScene());
-  EXPECT_EQ(countGraftlingTempFiles(), 0);
+TEST_F(ActivationTest, AFailedSaveIsReported) {
+  for (StandInHost::FailedSave how :
+       {StandInHost::FailedSave::RemovesTheFile, StandInHost::FailedSave::LeavesTheFile}) {
+    StandInHost unreadable(robotScene(), kSceneName);
+    unreadable.failSaving(how);
+    EXPECT_EQ(module_.activate(unreadable), 0);
+    EXPECT_EQ(unreadable.saves(), 1);
+    EXPECT_EQ(unreadable.messages(),
+              (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}));
+    EXPECT_EQ(unreadable.loads(), 0);
+    EXPECT_EQ(unreadable.sceneText(), robotScene());
+    EXPECT_EQ(countGraftlingTempFiles(), 0);
+  }
+}
+
+// A saved file is read as a scene only when its first line begins with "LWSC".
+TEST_F(ActivationTest, ASaveThatIsNoSceneTextIsReported) {
+  const std::string body = robotScene().substr(std::string("LWSC\n").size());
+  const std::string notScenes[] = {
+      "lwsc\n" + body,              // case counts
+      " LWSC\n" + body,             // so does a leading space
+      "\xEF\xBB\xBFLWSC\n" + body,  // and a byte order mark
+      "LWS\nC\n" + body,            // the keyword split over two lines
+      "\nLWSC\n" + body,            // a blank first line
+      "LWSD\n" + body,
+  };
+  for (const std::string& scene : notScenes) {
+    StandInHost host(scene, kSceneName);
+    host.setPanelUser([&](const PanelView&) { return PanelAnswer{host.objectHandle(2), true}; });
+    EXPECT_EQ(module_.activate(host), 0);
+    EXPECT_EQ(host.messages(), (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}))
+        << scene.substr(0, 8);
+    EXPECT_EQ(host.loads(), 0);
+    EXPECT_EQ(host.sceneText(), scene);
+    EXPECT_EQ(countGraftlingTempFiles(), 0);
+  }
+
+  // What follows "LWSC" on its line does not matter.
+  const std::string arm =
+      objectBlock("LoadObject Objects/Arm.lwo", 1) + objectBlock("LoadObject Objects/Hand.lwo", 4) + "\n";
+  const std::pair<std::string, std::string> scenes[] = {
+      {withCrLf(robotScene()), withCrLf(robotScene(arm))},
+      {"LWSC 3\n" + body, "LWSC 3\n" + robotScene(arm).substr(std::string("LWSC\n").size())},
+  };
+  for (const auto& [scene, copied] : scenes) {
+    StandInHost host(scene, kSceneName);
+    host.setPanelUser([&](const PanelView&) { return PanelAnswer{host.objectHandle(2), true}; });
+    EXPECT_EQ(module_.activate(host), 0);
+    EXPECT_TRUE(host.messages().empty());
+    EXPECT_EQ(host.sceneText(), copied);
+  }
 }
 
 TEST_F(ActivationTest, AnEditedSceneThatCannotBeWrittenIsNotLoaded) {
