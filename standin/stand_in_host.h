@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/host_services.h"
+#include "standin/host_records.h"
 
 namespace graftling::standin {
 
@@ -52,7 +53,11 @@ struct PanelRecord {
   std::string title;
   std::string controlType;
   std::string label;
-  ControlDescription description{};
+  records::ControlRecord description;
+  // The value record as the plug-in handed it to the last set, and to the
+  // last get before the host filled it.
+  records::ValueRecord valueSet;
+  records::ValueRecord valueGot;
   void* createData = nullptr;
 };
 

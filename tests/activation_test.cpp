@@ -21,6 +21,8 @@ using standin::PanelAnswer;
 using standin::PanelView;
 using standin::ShownMessage;
 using standin::StandInHost;
+using standin::records::ControlRecord;
+using standin::records::ValueRecord;
 
 const char kSceneName[] = "Scenes/robot.lws";
 
@@ -39,6 +41,20 @@ class ActivationTest : public ::testing::Test {
 
   LoadedModule module_{GRAFTLING_MODULE_PATH};
 };
+
+TEST_F(ActivationTest, TheModuleRecordAndServerListReadAsTheHostReadsThem) {
+  const standin::records::ModuleRecord& record = module_.record();
+  EXPECT_EQ((std::vector<std::uint32_t>{record.sync, record.version, record.machine}),
+            (std::vector<std::uint32_t>{0x04121994, 2, 0x300}));
+  EXPECT_NE(record.startup, nullptr);
+  EXPECT_NE(record.shutdown, nullptr);
+  std::vector<std::string> servers;
+  for (const standin::records::ServerEntry& server : module_.servers()) {
+    servers.push_back(std::string(server.className) + " " + server.name);
+    EXPECT_NE(server.activate, nullptr);
+  }
+  EXPECT_EQ(servers, (std::vector<std::string>{"LayoutGeneric graftling"}));
+}
 
 TEST_F(ActivationTest, OnlyVersionOneIsAccepted) {
   StandInHost host(robotScene(), kSceneName);
@@ -95,9 +111,11 @@ TEST_F(ActivationTest, ConfirmedPickCopiesTheBranchAndReloadsUnderTheSceneName) 
   EXPECT_EQ(panel.title, "Graftling  ver.1.0 beta          by KBZ");
   EXPECT_EQ(panel.label, "          parent Object ");
   EXPECT_EQ(panel.controlType, "LWListControl");
-  EXPECT_EQ(panel.description.type, 16);
-  EXPECT_EQ(panel.description.global, host.global());
-  EXPECT_EQ(panel.description.itemType, 0);
+  EXPECT_EQ(panel.description, (ControlRecord{16, host.global(), 0, {0, 0, 0}}));
+  // The picker is preset with the first object, and the plug-in reads back
+  // into the same record: its type word stays 2, its other words zero.
+  EXPECT_EQ(panel.valueSet, (ValueRecord{2, host.objectHandle(1), {}}));
+  EXPECT_EQ(panel.valueGot, (ValueRecord{2, host.objectHandle(1), {}}));
   EXPECT_EQ(panel.openFlags, 7);
   EXPECT_EQ(panel.createData, host.global()("LWPanelServices", 0));
   EXPECT_EQ(panel.destroyed, 1);
