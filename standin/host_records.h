@@ -49,12 +49,12 @@ inline constexpr std::size_t kServerEntrySize = bits32or64(12, 24);
 inline constexpr Field kControlType{0, 4};
 inline constexpr Field kControlGlobal{bits32or64(4, 8), kAddress};
 inline constexpr Field kControlItemType{bits32or64(8, 16), 4};
-inline constexpr Field kControlReserved{bits32or64(12, 20), 3 * 4};
+inline constexpr Field kControlReserved{bits32or64(12, 20), 12};  // three words
 
 // The value record handed to a control's get and set.
 inline constexpr Field kValueType{0, 4};
 inline constexpr Field kValueItem{bits32or64(4, 8), kAddress};
-inline constexpr Field kValueReserved{bits32or64(8, 16), 8 * 4};
+inline constexpr Field kValueReserved{bits32or64(8, 16), 32};  // eight words
 
 // The bytes of field F in the record at base, as a Value of exactly F's size.
 template <Field F, typename Value>

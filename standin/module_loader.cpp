@@ -16,12 +16,12 @@ LoadedModule::LoadedModule(const std::string& path) : library_(path) {
     error_ = "cannot load " + path + ": " + library_.error();
     return;
   }
-  const void* record = library_.symbol("_mod_descrip");
-  if (record == nullptr) {
+  const void* descriptor = library_.symbol("_mod_descrip");
+  if (descriptor == nullptr) {
     error_ = path + " has no _mod_descrip: not a Layout plug-in";
     return;
   }
-  record_ = records::readModuleRecord(record);
+  record_ = records::readModuleRecord(descriptor);
   if (record_.sync != kModuleSync) {
     error_ = path + ": the module record's synchronisation value is wrong";
     return;
