@@ -75,6 +75,7 @@ void writeField(void* base, const Value& value) {
 using StartupFunc = void* (*)();
 using ShutdownFunc = void (*)(void*);
 
+// What the host read from each record.
 struct ModuleRecord {
   std::uint32_t sync = 0;
   std::uint32_t version = 0;
