@@ -7,6 +7,7 @@
 
 #include "copy/hierarchy_copy.h"
 #include "host/service_slots.h"
+#include "scene/line_kind.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -25,6 +26,11 @@ class RemoveOnExit {
   const char* path_;
 };
 
+// Whether the list holds a scene text: its first line begins with "LWSC".
+bool isSceneText(const SceneLines& lines) {
+  return lines.head != nullptr && startsWith(lines.head->text, "LWSC") == 0;
+}
+
 }  // namespace
 
 int exchangeScene(const LayoutGeneric* local, const char* tempFileName, LWItemID item) {
@@ -36,8 +42,14 @@ int exchangeScene(const LayoutGeneric* local, const char* tempFileName, LWItemID
       sceneName = gServices.sceneInfo->filename;
     }
     local->saveScene(tempFileName);
-    SceneLinesPtr lines = loadSceneLines(tempFileName);
-    if (!lines) {
+    LoadStatus status = LoadStatus::Loaded;
+    SceneLinesPtr lines = loadSceneLines(tempFileName, status);
+    if (status == LoadStatus::OutOfStorage) {
+      showError("Graftling:", "Not enough memory to copy the branch");
+      return 0;
+    }
+    // A save that failed leaves our empty file, or whatever it wrote.
+    if (!lines || !isSceneText(*lines)) {
       showError("Graftling:", "Unable to read the saved scene");
       return 0;
     }

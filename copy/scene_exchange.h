@@ -9,7 +9,8 @@ namespace graftling {
 // Has the host save its scene to tempFileName (an existing, empty file of
 // ours), copies item's branch in it and has the host load the result under
 // the scene's own name. The host is asked to load only after a complete
-// write. The temporary file is deleted on every path. 1 when it went through.
+// write, and every other end shows why. The temporary file is deleted on
+// every path. 1 when it went through.
 int exchangeScene(const LayoutGeneric* local, const char* tempFileName, LWItemID item);
 
 }  // namespace graftling

@@ -51,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(host.sceneFileName() == "Scenes/fuzz.lws");
   if (pick == nullptr) FUZZ_CHECK(host.saves() == 0);
   if (host.loads() == 0) FUZZ_CHECK(host.sceneText() == input);
+  // A pick that loads nothing says why.
+  FUZZ_CHECK(pick == nullptr || host.loads() != 0 || !host.messages().empty());
   // A run that loads a result copied at least the picked object.
   if (host.loads() == 1) FUZZ_CHECK(host.sceneText().size() > input.size());
   fuzzing::EditCheck check = fuzzing::checkInsertionsOnly(input, host.sceneText());

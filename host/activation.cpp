@@ -1,5 +1,6 @@
 #include "host/activation.h"
 
+#include <new>
 #include <string>
 
 #include "copy/scene_exchange.h"
@@ -58,7 +59,11 @@ LWItemID pickObject(GlobalFunc global, const PanelServices* panels, PanelOwner& 
 
 int runActivation(long version, GlobalFunc global, void* local) {
   if (version != 1) return 1;
-  if (!lookUp(global, "Info Messages", gServices.messages) || !lookUp(global, "LW Item Info", gServices.itemInfo) ||
+  // Slots of an earlier run must not show this run's errors before its own
+  // "Info Messages" is found.
+  gServices = ServiceSlots{};
+  if (!lookUp(global, "Info Messages", gServices.messages) ||
+      !lookUp(global, "LW Item Info", gServices.itemInfo) ||
       !lookUp(global, "LW Object Info", gServices.objectInfo) ||
       !lookUp(global, "LW Scene Info", gServices.sceneInfo)) {
     return 2;
@@ -89,12 +94,17 @@ int runActivation(long version, GlobalFunc global, void* local) {
 }  // namespace
 
 int activate(long version, GlobalFunc global, void* local) {
+  // Nothing thrown may reach the host. Asking the host to load is a run's
+  // last step, so whatever is caught here stopped the run before it. Until
+  // "Info Messages" is found, showError shows nothing.
   try {
     return runActivation(version, global, local);
+  } catch (const std::bad_alloc&) {
+    showError("Graftling:", "Not enough memory to copy the branch");
   } catch (...) {
-    // Nothing thrown may reach the host.
-    return 0;
+    showError("Graftling:", "Unexpected error; nothing was changed");
   }
+  return 0;
 }
 
 }  // namespace graftling

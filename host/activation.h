@@ -11,7 +11,8 @@ inline constexpr const char kPickerLabel[] = "          parent Object ";
 
 // Looks up the host services, lets the user pick an object in a panel and
 // copies its branch. 1 when version is not 1, 2 when a service is missing,
-// 0 otherwise. Never throws.
+// 0 otherwise. Never throws: a run stopped by an exception shows why,
+// once "Info Messages" is found, and has the host load nothing.
 int activate(long version, GlobalFunc global, void* local);
 
 }  // namespace graftling

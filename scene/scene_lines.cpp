@@ -1,6 +1,7 @@
 #include "scene/scene_lines.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -181,22 +182,25 @@ ReadStatus readPiece(Source& source, char (&buffer)[kMaxPieceLength], std::strin
   return ReadStatus::Text;
 }
 
+// Reads every piece of source into a new classified list, made in made only
+// when the whole source was read.
 template <typename Source>
-SceneLinesPtr buildList(Source& source) {
+LoadStatus buildList(Source& source, SceneLinesPtr& made) {
   SceneLinesPtr list(new (std::nothrow) SceneLines);
-  if (!list) return nullptr;
+  if (!list) return LoadStatus::OutOfStorage;
   char buffer[kMaxPieceLength];
   std::string_view piece;
   for (;;) {
     ReadStatus status = readPiece(source, buffer, piece);
     if (status == ReadStatus::End) break;
-    if (status == ReadStatus::Failed) return nullptr;
+    if (status == ReadStatus::Failed) return LoadStatus::Unreadable;
     SceneLine* line = list->store.make(piece);
-    if (line == nullptr) return nullptr;
+    if (line == nullptr) return LoadStatus::OutOfStorage;
     list->append(line);
   }
   classifyLines(*list);
-  return list;
+  made = std::move(list);
+  return LoadStatus::Loaded;
 }
 
 // Closes the stream when it goes out of scope.
@@ -221,16 +225,30 @@ ReadStatus readLineText(std::FILE* stream, std::string& text) {
   return ReadStatus::Text;
 }
 
-SceneLinesPtr loadSceneLines(const char* fileName) {
+SceneLinesPtr loadSceneLines(const char* fileName, LoadStatus& status) {
+  errno = 0;
   FileHandle file(std::fopen(fileName, "rb"));
-  if (!file) return nullptr;
+  if (!file) {
+    // The stream's own buffer or record may be what could not be had.
+    status = errno == ENOMEM ? LoadStatus::OutOfStorage : LoadStatus::Unreadable;
+    return nullptr;
+  }
   BufferedFileSource source(file.get());
-  return buildList(source);
+  SceneLinesPtr list;
+  status = buildList(source, list);
+  return list;
+}
+
+SceneLinesPtr loadSceneLines(const char* fileName) {
+  LoadStatus status = LoadStatus::Loaded;
+  return loadSceneLines(fileName, status);
 }
 
 SceneLinesPtr parseSceneLines(std::string_view bytes) {
   MemorySource source{bytes};
-  return buildList(source);
+  SceneLinesPtr list;
+  buildList(source, list);
+  return list;
 }
 
 int writeSceneLines(const SceneLines& list, const char* fileName) {

@@ -211,8 +211,13 @@ enum class ReadStatus { Text, End, Failed };
 // End when nothing is left; Failed on a read error or lack of storage.
 ReadStatus readLineText(std::FILE* stream, std::string& text);
 
+// How a load ended: with a list, or why without one.
+enum class LoadStatus : std::int8_t { Loaded, Unreadable, OutOfStorage };
+
 // Reads a whole file, byte for byte, into a classified list. None when the
 // file cannot be opened or read, or storage runs out: never a partial list.
+// status tells which of these it was.
+SceneLinesPtr loadSceneLines(const char* fileName, LoadStatus& status);
 SceneLinesPtr loadSceneLines(const char* fileName);
 
 // Parses scene bytes held in memory exactly as loadSceneLines parses a file.

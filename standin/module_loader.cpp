@@ -4,31 +4,38 @@
 
 namespace graftling::standin {
 
+namespace {
+
+// What a host expects in the first word of any module record.
+constexpr std::uint32_t kModuleSync = 0x04121994;
+
+}  // namespace
+
 LoadedModule::LoadedModule(const std::string& path) : library_(path) {
   if (!library_.isOpen()) {
     error_ = "cannot load " + path + ": " + library_.error();
     return;
   }
-  descriptor_ = static_cast<const ModuleDescriptor*>(library_.symbol("_mod_descrip"));
-  if (descriptor_ == nullptr) {
+  const void* descriptor = library_.symbol("_mod_descrip");
+  if (descriptor == nullptr) {
     error_ = path + " has no _mod_descrip: not a Layout plug-in";
     return;
   }
-  if (descriptor_->sysSync != GRAFTLING_MODULE_SYNC) {
+  record_ = records::readModuleRecord(descriptor);
+  if (record_.sync != kModuleSync) {
     error_ = path + ": the module record's synchronisation value is wrong";
-    descriptor_ = nullptr;
     return;
   }
-  serverData_ = descriptor_->startup != nullptr ? descriptor_->startup() : nullptr;
+  serverData_ = record_.startup != nullptr ? record_.startup() : nullptr;
   if (serverData_ != reinterpret_cast<void*>(static_cast<intptr_t>(4))) {
     error_ = path + ": the module's startup failed";
     return;
   }
-  for (const ServerRecord* server = descriptor_->serverDefs; server != nullptr && server->className != nullptr;
-       ++server) {
-    if (std::strcmp(server->className, "LayoutGeneric") == 0 && server->name != nullptr &&
-        std::strcmp(server->name, "graftling") == 0) {
-      activate_ = server->activate;
+  servers_ = records::readServerList(record_.servers);
+  for (const records::ServerEntry& server : servers_) {
+    if (std::strcmp(server.className, "LayoutGeneric") == 0 && server.name != nullptr &&
+        std::strcmp(server.name, "graftling") == 0) {
+      activate_ = server.activate;
       return;
     }
   }
@@ -36,11 +43,15 @@ LoadedModule::LoadedModule(const std::string& path) : library_(path) {
 }
 
 LoadedModule::~LoadedModule() {
-  if (serverData_ != nullptr && descriptor_->shutdown != nullptr) descriptor_->shutdown(serverData_);
+  if (serverData_ != nullptr && record_.shutdown != nullptr) record_.shutdown(serverData_);
 }
 
 int LoadedModule::activate(StandInHost& host, long version) const {
-  return activate_(version, host.global(), host.local());
+  return activate(host, host.local(), version);
+}
+
+int LoadedModule::activate(StandInHost& host, LayoutGeneric* local, long version) const {
+  return activate_(version, host.global(), local);
 }
 
 }  // namespace graftling::standin

@@ -127,22 +127,26 @@ struct Callbacks {
     return guarded<LWControl*>(nullptr, [&] {
       host.panel_.controlType = type != nullptr ? type : "";
       host.panel_.label = label != nullptr ? label : "";
-      if (description != nullptr) host.panel_.description = *description;
+      if (description != nullptr) host.panel_.description = records::readControlRecord(description);
       return &control.record;
     });
   }
   static void get(LWControl*, int tag, PanelValue* value) {
-    if (tag == kControlTagValue) value->value = reinterpret_cast<intptr_t>(gHost->controlValue_);
+    if (tag != kControlTagValue) return;
+    gHost->panel_.valueGot = records::readValueRecord(value);
+    records::writeField<records::kValueItem>(value, gHost->controlValue_);
   }
   static void set(LWControl*, int tag, PanelValue* value) {
-    if (tag == kControlTagValue) gHost->controlValue_ = reinterpret_cast<LWItemID>(value->value);
+    if (tag != kControlTagValue) return;
+    gHost->panel_.valueSet = records::readValueRecord(value);
+    gHost->controlValue_ = gHost->panel_.valueSet.item;
   }
 
   static int saveScene(const char* fileName) {
     StandInHost& host = *gHost;
     ++host.saves_;
     if (host.failSave_) {
-      std::remove(fileName);
+      if (*host.failSave_ == StandInHost::FailedSave::RemovesTheFile) std::remove(fileName);
       return 0;
     }
     return guarded(0, [&] {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/host_services.h"
+#include "standin/host_records.h"
 
 namespace graftling::standin {
 
@@ -52,7 +53,11 @@ struct PanelRecord {
   std::string title;
   std::string controlType;
   std::string label;
-  ControlDescription description{};
+  records::ControlRecord description;
+  // The value record as the plug-in handed it to the last set, and to the
+  // last get before the host filled it.
+  records::ValueRecord valueSet;
+  records::ValueRecord valueGot;
   void* createData = nullptr;
 };
 
@@ -82,8 +87,10 @@ class StandInHost {
   void leaveOut(const std::string& service) { missing_.insert(service); }
   void failPanelCreation() { failPanelCreate_ = true; }
   void failControlCreation() { failAddControl_ = true; }
-  // The host's save fails and leaves no file behind.
-  void failSaving() { failSave_ = true; }
+  // The host's save fails: it writes nothing, and removes the file it was
+  // given or leaves it as it was.
+  enum class FailedSave { RemovesTheFile, LeavesTheFile };
+  void failSaving(FailedSave how) { failSave_ = how; }
   // The host renames its scene while saving, as a host may.
   void renameDuringSave(std::string name) { renameOnSave_ = std::move(name); }
   // Plays the user at the panel; by default the preset is confirmed.
@@ -123,7 +130,7 @@ class StandInHost {
   PanelRecord panel_;
   bool failPanelCreate_ = false;
   bool failAddControl_ = false;
-  bool failSave_ = false;
+  std::optional<FailedSave> failSave_;
   LWItemID controlValue_ = nullptr;
   int saves_ = 0;
   int loads_ = 0;

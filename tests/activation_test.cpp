@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/platform.h"
@@ -19,6 +21,8 @@ using standin::PanelAnswer;
 using standin::PanelView;
 using standin::ShownMessage;
 using standin::StandInHost;
+using standin::records::ControlRecord;
+using standin::records::ValueRecord;
 
 const char kSceneName[] = "Scenes/robot.lws";
 
@@ -37,6 +41,20 @@ class ActivationTest : public ::testing::Test {
 
   LoadedModule module_{GRAFTLING_MODULE_PATH};
 };
+
+TEST_F(ActivationTest, TheModuleRecordAndServerListReadAsTheHostReadsThem) {
+  const standin::records::ModuleRecord& record = module_.record();
+  EXPECT_EQ((std::vector<std::uint32_t>{record.sync, record.version, record.machine}),
+            (std::vector<std::uint32_t>{0x04121994, 2, 0x300}));
+  EXPECT_NE(record.startup, nullptr);
+  EXPECT_NE(record.shutdown, nullptr);
+  std::vector<std::string> servers;
+  for (const standin::records::ServerEntry& server : module_.servers()) {
+    servers.push_back(std::string(server.className) + " " + server.name);
+    EXPECT_NE(server.activate, nullptr);
+  }
+  EXPECT_EQ(servers, (std::vector<std::string>{"LayoutGeneric graftling"}));
+}
 
 TEST_F(ActivationTest, OnlyVersionOneIsAccepted) {
   StandInHost host(robotScene(), kSceneName);
@@ -93,9 +111,11 @@ TEST_F(ActivationTest, ConfirmedPickCopiesTheBranchAndReloadsUnderTheSceneName) 
   EXPECT_EQ(panel.title, "Graftling  ver.1.0 beta          by KBZ");
   EXPECT_EQ(panel.label, "          parent Object ");
   EXPECT_EQ(panel.controlType, "LWListControl");
-  EXPECT_EQ(panel.description.type, 16);
-  EXPECT_EQ(panel.description.global, host.global());
-  EXPECT_EQ(panel.description.itemType, 0);
+  EXPECT_EQ(panel.description, (ControlRecord{16, host.global(), 0, {0, 0, 0}}));
+  // The picker is preset with the first object, and the plug-in reads back
+  // into the same record: its type word stays 2, its other words zero.
+  EXPECT_EQ(panel.valueSet, (ValueRecord{2, host.objectHandle(1), {}}));
+  EXPECT_EQ(panel.valueGot, (ValueRecord{2, host.objectHandle(1), {}}));
   EXPECT_EQ(panel.openFlags, 7);
   EXPECT_EQ(panel.createData, host.global()("LWPanelServices", 0));
   EXPECT_EQ(panel.destroyed, 1);
@@ -131,15 +151,57 @@ TEST_F(ActivationTest, TheSceneNameIsTakenBeforeTheSave) {
 }
 
 // Exchange failures leave the host's scene as it was and no temporary file.
-TEST_F(ActivationTest, AnUnreadableSaveIsReported) {
-  StandInHost unreadable(robotScene(), kSceneName);
-  unreadable.failSaving();
-  EXPECT_EQ(module_.activate(unreadable), 0);
-  EXPECT_EQ(unreadable.messages(),
-            (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}));
-  EXPECT_EQ(unreadable.loads(), 0);
-  EXPECT_EQ(unreadable.sceneText(), robotScene());
-  EXPECT_EQ(countGraftlingTempFiles(), 0);
+TEST_F(ActivationTest, AFailedSaveIsReported) {
+  for (StandInHost::FailedSave how :
+       {StandInHost::FailedSave::RemovesTheFile, StandInHost::FailedSave::LeavesTheFile}) {
+    StandInHost unreadable(robotScene(), kSceneName);
+    unreadable.failSaving(how);
+    EXPECT_EQ(module_.activate(unreadable), 0);
+    EXPECT_EQ(unreadable.saves(), 1);
+    EXPECT_EQ(unreadable.messages(),
+              (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}));
+    EXPECT_EQ(unreadable.loads(), 0);
+    EXPECT_EQ(unreadable.sceneText(), robotScene());
+    EXPECT_EQ(countGraftlingTempFiles(), 0);
+  }
+}
+
+// A saved file is read as a scene only when its first line begins with "LWSC".
+TEST_F(ActivationTest, ASaveThatIsNoSceneTextIsReported) {
+  const std::string body = robotScene().substr(std::string("LWSC\n").size());
+  const std::string notScenes[] = {
+      "lwsc\n" + body,              // case counts
+      " LWSC\n" + body,             // so does a leading space
+      "\xEF\xBB\xBFLWSC\n" + body,  // and a byte order mark
+      "LWS\nC\n" + body,            // the keyword split over two lines
+      "\nLWSC\n" + body,            // a blank first line
+      "LWSD\n" + body,
+  };
+  for (const std::string& scene : notScenes) {
+    StandInHost host(scene, kSceneName);
+    host.setPanelUser([&](const PanelView&) { return PanelAnswer{host.objectHandle(2), true}; });
+    EXPECT_EQ(module_.activate(host), 0);
+    EXPECT_EQ(host.messages(), (std::vector<ShownMessage>{{"Graftling:", "Unable to read the saved scene"}}))
+        << scene.substr(0, 8);
+    EXPECT_EQ(host.loads(), 0);
+    EXPECT_EQ(host.sceneText(), scene);
+    EXPECT_EQ(countGraftlingTempFiles(), 0);
+  }
+
+  // What follows "LWSC" on its line does not matter.
+  const std::string arm =
+      objectBlock("LoadObject Objects/Arm.lwo", 1) + objectBlock("LoadObject Objects/Hand.lwo", 4) + "\n";
+  const std::pair<std::string, std::string> scenes[] = {
+      {withCrLf(robotScene()), withCrLf(robotScene(arm))},
+      {"LWSC 3\n" + body, "LWSC 3\n" + robotScene(arm).substr(std::string("LWSC\n").size())},
+  };
+  for (const auto& [scene, copied] : scenes) {
+    StandInHost host(scene, kSceneName);
+    host.setPanelUser([&](const PanelView&) { return PanelAnswer{host.objectHandle(2), true}; });
+    EXPECT_EQ(module_.activate(host), 0);
+    EXPECT_TRUE(host.messages().empty());
+    EXPECT_EQ(host.sceneText(), copied);
+  }
 }
 
 TEST_F(ActivationTest, AnEditedSceneThatCannotBeWrittenIsNotLoaded) {

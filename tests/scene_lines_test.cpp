@@ -1,10 +1,12 @@
+#include "scene/scene_lines.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "scene/line_kind.h"
-#include "scene/scene_lines.h"
 #include "tests/alloc_failure.h"
 #include "tests/test_files.h"
 
@@ -75,9 +77,23 @@ TEST(SceneLinesTest, ReadLineTextMatchesParsing) {
   std::fclose(stream);
 }
 
-TEST(SceneLinesTest, LoadFailsWhenFileIsMissing) {
-  TempPath dir;
-  EXPECT_EQ(loadSceneLines((dir.path() + ".missing/scene.lws").c_str()), nullptr);
+TEST(SceneLinesTest, LoadSaysWhetherItReadTheFile) {
+  TempPath file;
+  file.write("LWSC\n1\n");
+  LoadStatus status = LoadStatus::OutOfStorage;
+  SceneLinesPtr list = loadSceneLines(file.c_str(), status);
+  EXPECT_EQ(status, LoadStatus::Loaded);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(texts(*list), (std::vector<std::string>{"LWSC\n", "1\n"}));
+
+  // A missing file, and a folder, which some systems open and then fail to read.
+  const std::string missing = file.path() + ".missing/scene.lws";
+  const std::string folder = std::filesystem::path(file.path()).parent_path().string();
+  for (const std::string& path : {missing, folder}) {
+    status = LoadStatus::Loaded;
+    EXPECT_EQ(loadSceneLines(path.c_str(), status), nullptr) << path;
+    EXPECT_EQ(status, LoadStatus::Unreadable) << path;
+  }
 }
 
 TEST(SceneLinesTest, WriteReportsAFileThatCannotBeMade) {
@@ -109,9 +125,11 @@ TEST(SceneLinesTest, LoadFailsWholeWhenStorageRunsOutAnywhere) {
   ASSERT_GT(allocations, 2);
   for (long n = 1; n <= allocations; ++n) {
     AllocationFailure failing(n);
-    SceneLinesPtr list = loadSceneLines(file.c_str());
+    LoadStatus status = LoadStatus::Loaded;
+    SceneLinesPtr list = loadSceneLines(file.c_str(), status);
     EXPECT_TRUE(failing.failed());
     EXPECT_EQ(list, nullptr) << "allocation " << n;
+    EXPECT_EQ(status, LoadStatus::OutOfStorage) << "allocation " << n;
   }
 }
 

@@ -3,12 +3,14 @@
 // operator new serves the module too; the first test proves that it does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "scene/scene_lines.h"
 #include "standin/module_loader.h"
 #include "standin/stand_in_host.h"
 #include "tests/alloc_failure.h"
@@ -26,6 +28,7 @@ using namespace testing;
 using standin::LoadedModule;
 using standin::PanelAnswer;
 using standin::PanelView;
+using standin::ShownMessage;
 using standin::StandInHost;
 
 const char kSceneName[] = "Scenes/branch.lws";
@@ -128,32 +131,86 @@ void removeGraftlingTempFiles() {
   }
 }
 
+// Every message that ends a run without a load: each says why nothing was
+// loaded. The two of a descendant that cannot be copied end it only for a
+// direct child of the picked object.
+const std::vector<ShownMessage> kWhyNothingWasLoaded = {
+    {"Graftling:", "Unable to create a temporary file"},
+    {"Graftling:", "Unable to read the saved scene"},
+    {"Graftling:", "Picked object not found in the saved scene"},
+    {"Graftling:", "Unable to copy the picked object"},
+    {"Graftling:", "No camera found in the saved scene"},
+    {"Graftling:", "Unable to write the edited scene"},
+    {"Graftling:", "Not enough memory to copy the branch"},
+    {"Graftling:", "Unexpected error; nothing was changed"},
+    {"ErrorLWPanelServices", "DontCreateObj"},
+    {"ErrorLWPanelServices", "DontCreateLight"},
+};
+const ShownMessage kOutOfStorage{"Graftling:", "Not enough memory to copy the branch"};
+const ShownMessage kUnreadable{"Graftling:", "Unable to read the saved scene"};
+
+// The allocation counts at the moments of a run that the sweep tells apart,
+// taken by the panel's user and by the host's save and load, wrapped.
+struct Moments {
+  long pick = -1;
+  long saveBegins = -1;
+  long saveEnds = -1;
+  long loadBegins = -1;
+};
+Moments gMoments;
+const AllocationFailure* gCounting = nullptr;
+LayoutGeneric gHostLocal;
+
 class StorageFailureTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(module_.ok()) << module_.error(); }
 
-  // One activation that picks Root; failAt 0 fails nothing.
+  // One activation that picks Root and closes the panel with OK; failAt 0
+  // fails nothing.
   struct Run {
     int result = 0;
     std::string scene;
-    std::size_t messages = 0;
+    std::vector<ShownMessage> messages;
+    int saves = 0;
     int loads = 0;
+    bool confirmed = false;
+    Moments moments;
     long allocations = 0;
     bool failed = false;
   };
   Run activate(long failAt) {
     StandInHost host(originalScene(), kSceneName);
-    LWItemID root = host.objectHandle(kPicked);
-    host.setPanelUser([root](const PanelView&) { return PanelAnswer{root, true}; });
     Run run;
+    LWItemID root = host.objectHandle(kPicked);
+    host.setPanelUser([root, &run](const PanelView&) {
+      gMoments.pick = gCounting->count();
+      run.confirmed = true;
+      return PanelAnswer{root, true};
+    });
+    gHostLocal = *host.local();
+    LayoutGeneric local{[](const char* file) {
+                          gMoments.saveBegins = gCounting->count();
+                          int saved = gHostLocal.saveScene(file);
+                          gMoments.saveEnds = gCounting->count();
+                          return saved;
+                        },
+                        [](const char* file, const char* name) {
+                          gMoments.loadBegins = gCounting->count();
+                          return gHostLocal.loadScene(file, name);
+                        }};
+    gMoments = Moments{};
     {
       AllocationFailure failure(failAt);
-      run.result = module_.activate(host);
+      gCounting = &failure;
+      run.result = module_.activate(host, &local, 1);
+      gCounting = nullptr;
       run.allocations = failure.count();
       run.failed = failure.failed();
     }
+    run.moments = gMoments;
     run.scene = host.sceneText();
-    run.messages = host.messages().size();
+    run.messages = host.messages();
+    run.saves = host.saves();
     run.loads = host.loads();
     return run;
   }
@@ -164,37 +221,12 @@ class StorageFailureTest : public ::testing::Test {
 // Allocations between the host's save and load callbacks are the module's
 // own: it reads, edits and writes the scene then, and asks the host nothing
 // that allocates.
-long gAtSave = 0;
-long gAtLoad = 0;
-const AllocationFailure* gCounting = nullptr;
-LayoutGeneric gHostLocal;
-
 TEST_F(StorageFailureTest, TheModulesAllocationsAreCounted) {
-  StandInHost host(originalScene(), kSceneName);
-  LayoutGeneric* local = host.local();
-  gHostLocal = *local;
-  local->saveScene = [](const char* file) {
-    int saved = gHostLocal.saveScene(file);
-    gAtSave = gCounting->count();
-    return saved;
-  };
-  local->loadScene = [](const char* file, const char* name) {
-    gAtLoad = gCounting->count();
-    return gHostLocal.loadScene(file, name);
-  };
-  LWItemID root = host.objectHandle(kPicked);
-  host.setPanelUser([root](const PanelView&) { return PanelAnswer{root, true}; });
-  {
-    AllocationFailure failure(0);
-    gCounting = &failure;
-    EXPECT_EQ(module_.activate(host), 0);
-    gCounting = nullptr;
-  }
-  *local = gHostLocal;
-  EXPECT_EQ(host.loads(), 1);
-  EXPECT_EQ(host.sceneText(), expectedScene({}));
+  Run run = activate(0);
+  EXPECT_EQ(run.loads, 1);
+  EXPECT_EQ(run.scene, expectedScene({}));
   // Every line read takes a record and most a text of their own.
-  EXPECT_GT(gAtLoad - gAtSave, 100);
+  EXPECT_GT(run.moments.loadBegins - run.moments.saveEnds, 100);
 }
 
 TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBehind) {
@@ -210,11 +242,26 @@ TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBe
     }
     partial.insert(expectedScene(skipped));
   }
+  // Reading the saved scene makes as many allocations here as in the module.
+  long readAllocations = 0;
+  {
+    TempPath saved;
+    saved.write(original);
+    AllocationFailure counting(0);
+    ASSERT_NE(loadSceneLines(saved.c_str()), nullptr);
+    readAllocations = counting.count();
+  }
 
   Run clean = activate(0);
   ASSERT_EQ(clean.scene, complete);
-  ASSERT_EQ(clean.messages, 0u);
+  ASSERT_TRUE(clean.messages.empty());
   ASSERT_GT(clean.allocations, 200);
+  const Moments at = clean.moments;
+  // The run's parts, in order: before the save (the temporary file's name),
+  // the host's save, the module's read, its edit and write, the host's load.
+  ASSERT_LT(at.pick, at.saveBegins);
+  ASSERT_LT(at.saveBegins, at.saveEnds);
+  ASSERT_LT(at.saveEnds + readAllocations, at.loadBegins);
 
   int unchanged = 0, whole = 0, withoutDescendants = 0;
   for (long n = 1; n <= clean.allocations; ++n) {
@@ -226,14 +273,35 @@ TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBe
         ++unchanged;
       } else if (run.scene == complete) {
         ++whole;
-        EXPECT_EQ(run.messages, 0u) << "allocation " << n;
+        EXPECT_TRUE(run.messages.empty()) << "allocation " << n;
       } else {
         ++withoutDescendants;
         EXPECT_EQ(partial.count(run.scene), 1u) << "allocation " << n << " left the scene\n" << run.scene;
-        EXPECT_GE(run.messages, 1u) << "a missing descendant is reported, allocation " << n;
+        EXPECT_FALSE(run.messages.empty()) << "a missing descendant is reported, allocation " << n;
       }
       if (run.loads == 0) {
         EXPECT_EQ(run.scene, original) << "allocation " << n;
+      }
+      // A pick that loads nothing says why, last.
+      if (run.confirmed && run.loads == 0) {
+        EXPECT_FALSE(run.messages.empty()) << "allocation " << n;
+        if (!run.messages.empty()) {
+          EXPECT_EQ(std::count(kWhyNothingWasLoaded.begin(), kWhyNothingWasLoaded.end(), run.messages.back()),
+                    1)
+              << "allocation " << n << ": " << run.messages.back().first << " " << run.messages.back().second;
+        }
+      }
+      // Where the failure fell tells which message.
+      if (n > at.pick && n <= at.saveBegins) {
+        EXPECT_EQ(run.messages, std::vector<ShownMessage>{kOutOfStorage}) << "allocation " << n;
+        EXPECT_EQ(run.saves, 0) << "allocation " << n;
+      } else if (n > at.saveBegins && n <= at.saveEnds) {
+        EXPECT_EQ(run.messages, std::vector<ShownMessage>{kUnreadable}) << "allocation " << n;
+      } else if (n > at.saveEnds && n <= at.saveEnds + readAllocations) {
+        EXPECT_EQ(run.messages, std::vector<ShownMessage>{kOutOfStorage}) << "allocation " << n;
+      }
+      if (n > at.pick && n <= at.loadBegins) {
+        EXPECT_TRUE(run.confirmed) << "allocation " << n;
       }
       EXPECT_EQ(countGraftlingTempFiles(), 0) << "allocation " << n;
       removeGraftlingTempFiles();
