@@ -141,6 +141,7 @@ const std::vector<ShownMessage> kWhyNothingWasLoaded = {
     {"Graftling:", "Unable to copy the picked object"},
     {"Graftling:", "No camera found in the saved scene"},
     {"Graftling:", "Unable to write the edited scene"},
+    {"Graftling:", "The copy would damage this scene; nothing was changed"},
     {"Graftling:", "Not enough memory to copy the branch"},
     {"Graftling:", "Unexpected error; nothing was changed"},
     {"ErrorLWPanelServices", "DontCreateObj"},
