@@ -347,18 +347,18 @@ class TableReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const std::string& name = run.run_name.function_name;
+      const std::string& key = run.run_name.function_name;
       if (run.error_occurred) {
         failed_ = true;
         continue;
       }
       if (run.run_type == Run::RT_Aggregate) {
         if (run.aggregate_name != "median") continue;
-        hasMedian_[name] = true;
-      } else if (hasMedian_[name]) {
+        hasMedian_[key] = true;
+      } else if (hasMedian_[key]) {
         continue;
       }
-      runs_[name] = run;
+      runs_[key] = run;
     }
     ConsoleReporter::ReportRuns(runs);
   }
