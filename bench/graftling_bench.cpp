@@ -1,12 +1,17 @@
 // graftling-bench: how long the parts of a run take on generated scenes, and
-// how that grows with the scene and the branch. Besides Google Benchmark's own
-// flags it takes --markdown=FILE, which writes the median figures as a table.
-// Exits with 1 when any benchmark stopped with an error.
+// how that grows with the scene and the branch: the copy step by step (the
+// reference) beside the one-pass copy, and the whole command for the branch
+// beside the same command for an object without children. Besides Google
+// Benchmark's own flags it takes --markdown=FILE, which writes the median
+// figures as tables with the goals they meet. Exits with 1 when any benchmark
+// stopped with an error, such as the two copies writing different texts.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,6 +26,7 @@
 #include "host/service_slots.h"
 #include "scene/scene_lines.h"
 #include "standin/module_loader.h"
+#include "standin/session.h"
 #include "standin/stand_in_host.h"
 
 namespace graftling::bench {
@@ -29,13 +35,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kBranchDepth = 4;
+// Every pair of these where the branch fits, then the large cases.
 constexpr int kSceneLines[] = {2000, 20000, 200000};
 constexpr int kBranchItems[] = {10, 100, 1000};
+constexpr std::pair<int, int> kLargeCases[] = {{400000, 2000}, {2000000, 10000}};
+// A step-by-step copy of more line visits (lines × items) than this takes
+// minutes: it is timed in one iteration, once.
+constexpr double kOnceVisits = 1e9;
 const char kSceneName[] = "Scenes/bench.lws";
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 int countPrefix(const std::string& text, const char* keyword) {
   int count = 0;
@@ -47,141 +54,230 @@ int countPrefix(const std::string& text, const char* keyword) {
   return count;
 }
 
+int countObjects(const std::string& text) {
+  return countPrefix(text, "LoadObject") + countPrefix(text, "AddNullObject");
+}
+
+// Wall-clock and CPU time (user and system, of the whole process) of the
+// timed stretches of a benchmark. The wall time is the benchmark's own; the
+// CPU time per iteration is its counter "CPU_ms".
+class Stopwatch {
+ public:
+  void start() {
+    wall_ = Clock::now();
+    cpu_ = std::clock();
+  }
+  void stop(benchmark::State& state) {
+    double cpu = static_cast<double>(std::clock() - cpu_) / CLOCKS_PER_SEC;
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - wall_).count());
+    cpuSeconds_ += cpu;
+  }
+  void report(benchmark::State& state) const {
+    state.counters["CPU_ms"] = benchmark::Counter(cpuSeconds_ * 1e3, benchmark::Counter::kAvgIterations);
+  }
+
+ private:
+  Clock::time_point wall_;
+  std::clock_t cpu_ = 0;
+  double cpuSeconds_ = 0;
+};
+
 // One generated scene with its files, and what a correct run makes of it.
+// The scene is made when its first benchmark runs, and dropped when the
+// next case's is made, so a run holds one large scene at a time.
 struct Case {
   int requestedLines;
   SceneShape shape;
+  bool ready = false;             // the members below are made
+  const char* problem = nullptr;  // why they cannot be
   GeneratedScene scene;
-  std::string savedPath;  // the scene as the host saves it
-  std::string outPath;    // where the benchmarks write
-  std::map<std::string, double> peakPerLine;
-  SceneLinesPtr edited;  // the list after one run, made when first needed
+  std::string savedPath;                    // the scene as the host saves it
+  std::string outPath;                      // where the benchmarks write
+  std::string branchCopied;                 // the scene after the one-pass copy of the branch
+  std::string childlessCopied;              // the scene after the copy of the object without children
+  std::map<std::string, double> peakBytes;  // by part
+  int lines = 0;                            // the scene's, kept for the tables when it is dropped
+  double fileBytes = 0;
 
-  int lines() const { return scene.lines; }
-  double fileBytes() const { return static_cast<double>(scene.text.size()); }
   int branchObjects() const { return shape.branchItems - shape.branchLights; }
+  double visits() const { return static_cast<double>(requestedLines) * shape.branchItems; }
 
-  // Whether text holds exactly one copy of every branch item more than the scene.
-  bool isEdited(const std::string& text) const {
-    return countPrefix(text, "LoadObject") + countPrefix(text, "AddNullObject") ==
-               shape.objects + branchObjects() &&
-           countPrefix(text, "AddLight") == shape.lights + shape.branchLights;
+  void release() {
+    ready = false;
+    if (!savedPath.empty()) platform::removeFile(savedPath);
+    if (!outPath.empty()) platform::removeFile(outPath);
+    scene = GeneratedScene{};
+    savedPath.clear();
+    outPath.clear();
+    branchCopied.clear();
+    childlessCopied.clear();
   }
 };
 
 std::vector<std::unique_ptr<Case>> gCases;
+Case* gPrepared = nullptr;
 
 // Runs copyHierarchy on list with a stand-in host's services in the slots.
-int copyWithHost(SceneLines& list, const standin::StandInHost& host, int pickedObject) {
+int copyWithHost(SceneLines& list, const standin::StandInHost& host, int object,
+                 CopyMethod method = CopyMethod::Fastest, CopyMethod* used = nullptr) {
   standin::StandInHost::Services services = host.services();
   gServices = ServiceSlots{services.messages, services.itemInfo, services.objectInfo, services.sceneInfo};
-  return copyHierarchy(list, host.objectHandle(pickedObject));
+  return copyHierarchy(list, host.objectHandle(object), method, used);
 }
 
-// Heap held at the peak of work beyond what it held before, less the scene
-// file's size when work holds the scene, per scene line. Measured once per
-// case, as it is the same on every run.
+// The scene after the fastest copy of object, which must be the one-pass
+// copy; empty after a problem, which is then set.
+std::string copiedText(const Case& c, int object, const char*& problem) {
+  standin::StandInHost host(c.scene.text, kSceneName);
+  SceneLinesPtr list = parseSceneLines(c.scene.text);
+  CopyMethod used = CopyMethod::StepByStep;
+  if (list == nullptr || copyWithHost(*list, host, object, CopyMethod::Fastest, &used) != 1 ||
+      !host.messages().empty()) {
+    problem = "the copy failed";
+    return std::string();
+  }
+  if (used != CopyMethod::Fastest) {
+    problem = "the copy did not take the one-pass method";
+    return std::string();
+  }
+  return sceneText(*list);
+}
+
+// Makes c's scene, its files and the texts that correct runs give, unless
+// they are there; null, or why they cannot be made.
+const char* prepare(Case& c) {
+  if (c.ready || c.problem != nullptr) return c.problem;
+  if (gPrepared != nullptr) gPrepared->release();
+  gPrepared = &c;
+  c.scene = generateScene(c.shape);
+  c.lines = c.scene.lines;
+  c.fileBytes = static_cast<double>(c.scene.text.size());
+  c.savedPath = platform::createUniqueFile();
+  c.outPath = platform::createUniqueFile();
+  const char* problem = nullptr;
+  if (c.savedPath.empty() || c.outPath.empty() || !standin::writeFileBytes(c.savedPath, c.scene.text)) {
+    problem = "cannot write temporary files";
+  }
+  if (problem == nullptr) c.branchCopied = copiedText(c, c.scene.pickedObject, problem);
+  if (problem == nullptr && c.scene.childlessObject == 0)
+    problem = "the scene has no object without children";
+  if (problem == nullptr) c.childlessCopied = copiedText(c, c.scene.childlessObject, problem);
+  if (problem == nullptr &&
+      (countObjects(c.branchCopied) != c.shape.objects + c.branchObjects() ||
+       countPrefix(c.branchCopied, "AddLight") != c.shape.lights + c.shape.branchLights)) {
+    problem = "the copy did not copy the whole branch";
+  }
+  if (problem == nullptr && (countObjects(c.childlessCopied) != c.shape.objects + 1 ||
+                             countPrefix(c.childlessCopied, "AddLight") != c.shape.lights)) {
+    problem = "the copy of the object without children copied more than the object";
+  }
+  c.ready = problem == nullptr;
+  c.problem = problem;
+  if (problem != nullptr) c.release();
+  return problem;
+}
+
+// Heap held at the peak of work beyond what it held before, per scene line,
+// less the scene file's size when work holds the scene; as counter
+// "peakB/line". Measured once per case, as it is the same on every run.
+// When work also holds the edited scene, counter "peakB/edited line" is its
+// peak beyond the edited file per line of the edited scene.
 template <typename Work>
-void reportPeak(benchmark::State& state, Case& c, const std::string& part, bool holdsScene, Work work) {
-  auto found = c.peakPerLine.find(part);
-  if (found == c.peakPerLine.end()) {
-    long long peak = 0;
-    {
-      HeapMeter meter;
-      work();
-      peak = meter.peakBytes();
-    }
-    double beyond = static_cast<double>(peak) - (holdsScene ? c.fileBytes() : 0);
-    found = c.peakPerLine.emplace(part, beyond / c.lines()).first;
+void reportPeak(benchmark::State& state, Case& c, const std::string& part, bool holdsScene, Work work,
+                bool holdsEdited = false) {
+  auto found = c.peakBytes.find(part);
+  if (found == c.peakBytes.end()) {
+    HeapMeter meter;
+    work();
+    found = c.peakBytes.emplace(part, static_cast<double>(meter.peakBytes())).first;
   }
-  state.counters["peakB/line"] = found->second;
-}
-
-void setRates(benchmark::State& state, const Case& c, double visitsPerRun, double timedSeconds) {
-  state.counters["lines"] = benchmark::Counter(c.lines());
-  double runs = static_cast<double>(state.iterations());
-  if (timedSeconds > 0) state.counters["visits/s"] = benchmark::Counter(visitsPerRun * runs / timedSeconds);
-}
-
-const char* check(Case& c) {
-  if (c.edited == nullptr) {
-    standin::StandInHost host(c.scene.text, kSceneName);
-    SceneLinesPtr list = parseSceneLines(c.scene.text);
-    if (list == nullptr || copyWithHost(*list, host, c.scene.pickedObject) != 1) return "the run failed";
-    if (!c.isEdited(sceneText(*list))) return "the run did not copy the whole branch";
-    c.edited = std::move(list);
+  state.counters["peakB/line"] = (found->second - (holdsScene ? c.fileBytes : 0)) / c.lines;
+  if (holdsEdited) {
+    double editedLines = static_cast<double>(std::count(c.branchCopied.begin(), c.branchCopied.end(), '\n'));
+    state.counters["peakB/edited line"] =
+        (found->second - static_cast<double>(c.branchCopied.size())) / editedLines;
   }
-  return nullptr;
 }
 
 void loadScene(benchmark::State& state, Case* c) {
-  double timed = 0;
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
+  Stopwatch watch;
   for (auto _ : state) {
-    Clock::time_point start = Clock::now();
+    watch.start();
     SceneLinesPtr list = loadSceneLines(c->savedPath.c_str());
-    double seconds = secondsSince(start);
+    watch.stop(state);
     if (list == nullptr) return state.SkipWithError("the scene could not be loaded");
-    state.SetIterationTime(seconds);
-    timed += seconds;
     releaseSceneLines(std::move(list));
   }
-  setRates(state, *c, c->lines(), timed);
+  watch.report(state);
   reportPeak(state, *c, "load", true, [&] { releaseSceneLines(loadSceneLines(c->savedPath.c_str())); });
 }
 
-void copyBranch(benchmark::State& state, Case* c) {
-  if (const char* problem = check(*c)) return state.SkipWithError(problem);
+// copyHierarchy by method on a freshly read list. The result must be the
+// one-pass copy's text, and the fastest method must be the one-pass copy.
+void copyBranch(benchmark::State& state, Case* c, CopyMethod method) {
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
   standin::StandInHost host(c->scene.text, kSceneName);
-  double timed = 0;
+  Stopwatch watch;
+  bool compared = false;
   for (auto _ : state) {
     SceneLinesPtr list = parseSceneLines(c->scene.text);
     if (list == nullptr) return state.SkipWithError("the scene could not be parsed");
-    Clock::time_point start = Clock::now();
-    int result = copyWithHost(*list, host, c->scene.pickedObject);
-    double seconds = secondsSince(start);
-    if (result != 1) return state.SkipWithError("the run failed");
-    state.SetIterationTime(seconds);
-    timed += seconds;
+    CopyMethod used = CopyMethod::StepByStep;
+    watch.start();
+    int result = copyWithHost(*list, host, c->scene.pickedObject, method, &used);
+    watch.stop(state);
+    if (result != 1) return state.SkipWithError("the copy failed");
+    if (used != method) return state.SkipWithError("the copy did not take the method asked for");
+    if (!compared && sceneText(*list) != c->branchCopied) {
+      return state.SkipWithError("the step-by-step and one-pass copies wrote different texts");
+    }
+    compared = true;
     releaseSceneLines(std::move(list));
   }
-  // One line visit per line of the scene and item copied: the run's unit of cost.
-  setRates(state, *c, static_cast<double>(c->lines()) * c->shape.branchItems, timed);
-  SceneLinesPtr list = parseSceneLines(c->scene.text);
-  reportPeak(state, *c, "copy", false, [&] { copyWithHost(*list, host, c->scene.pickedObject); });
+  watch.report(state);
+  // A step-by-step copy that runs once takes too long to run again for this.
+  if (method == CopyMethod::Fastest || c->visits() <= kOnceVisits) {
+    SceneLinesPtr list = parseSceneLines(c->scene.text);
+    reportPeak(state, *c, method == CopyMethod::Fastest ? "copy" : "stepByStep", false,
+               [&] { copyWithHost(*list, host, c->scene.pickedObject, method); });
+  }
 }
 
+void copyStepByStep(benchmark::State& state, Case* c) { copyBranch(state, c, CopyMethod::StepByStep); }
+void copyOnePass(benchmark::State& state, Case* c) { copyBranch(state, c, CopyMethod::Fastest); }
+
 void writeScene(benchmark::State& state, Case* c) {
-  if (const char* problem = check(*c)) return state.SkipWithError(problem);
-  double timed = 0;
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
+  SceneLinesPtr edited = parseSceneLines(c->branchCopied);
+  if (edited == nullptr) return state.SkipWithError("the copied scene could not be parsed");
+  Stopwatch watch;
   for (auto _ : state) {
-    Clock::time_point start = Clock::now();
-    int written = writeSceneLines(*c->edited, c->outPath.c_str());
-    double seconds = secondsSince(start);
+    watch.start();
+    int written = writeSceneLines(*edited, c->outPath.c_str());
+    watch.stop(state);
     if (written != 1) return state.SkipWithError("the scene could not be written");
-    state.SetIterationTime(seconds);
-    timed += seconds;
   }
-  setRates(state, *c, c->lines(), timed);
+  watch.report(state);
 }
 
 // Reading the saved scene and writing it back unchanged: what any run costs.
 void floorRun(benchmark::State& state, Case* c) {
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
   auto once = [&] {
     SceneLinesPtr list = loadSceneLines(c->savedPath.c_str());
     int written = list != nullptr ? writeSceneLines(*list, c->outPath.c_str()) : 0;
     releaseSceneLines(std::move(list));
     return written == 1;
   };
-  double timed = 0;
+  Stopwatch watch;
   for (auto _ : state) {
-    Clock::time_point start = Clock::now();
+    watch.start();
     bool done = once();
-    double seconds = secondsSince(start);
+    watch.stop(state);
     if (!done) return state.SkipWithError("the scene could not be read and written");
-    state.SetIterationTime(seconds);
-    timed += seconds;
   }
-  setRates(state, *c, c->lines(), timed);
+  watch.report(state);
   reportPeak(state, *c, "floor", true, once);
 }
 
@@ -193,42 +289,76 @@ const standin::LoadedModule& module() {
 // A whole activation of graftling.p in the stand-in host: the panel, the
 // save, the run, the write and the host's load of the result.
 void activation(benchmark::State& state, Case* c) {
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
   if (!module().ok()) return state.SkipWithError(module().error().c_str());
   standin::StandInHost host(c->scene.text, kSceneName);
   host.setPanelUser([&](const standin::PanelView&) {
     return standin::PanelAnswer{host.objectHandle(c->scene.pickedObject), true};
   });
-  auto once = [&] {
-    module().activate(host);
-    return host.messages().empty() && c->isEdited(host.sceneText());
-  };
-  if (!once()) return state.SkipWithError("the activation did not copy the whole branch");
-  double timed = 0;
+  module().activate(host);
+  if (!host.messages().empty() || host.sceneText() != c->branchCopied) {
+    return state.SkipWithError("the activation did not write the one-pass copy's text");
+  }
+  Stopwatch watch;
   for (auto _ : state) {
     host.setScene(c->scene.text, kSceneName);
-    Clock::time_point start = Clock::now();
+    watch.start();
     module().activate(host);
-    double seconds = secondsSince(start);
-    state.SetIterationTime(seconds);
-    timed += seconds;
+    watch.stop(state);
   }
-  setRates(state, *c, static_cast<double>(c->lines()) * c->shape.branchItems, timed);
+  watch.report(state);
   host.setScene(c->scene.text, kSceneName);
-  reportPeak(state, *c, "activation", true, [&] { module().activate(host); });
+  reportPeak(
+      state, *c, "activation", true, [&] { module().activate(host); }, true);
 }
 
-// Collects the median of every benchmark for the table.
+// The whole of "graftling copy SCENE --pick N -o OUT" (standin::runCopy, the
+// call behind the command): reading the scene, loading graftling.p, the
+// activation and writing OUT. Its output must be expected, byte for byte.
+void command(benchmark::State& state, Case* c, bool branch) {
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
+  int object = branch ? c->scene.pickedObject : c->scene.childlessObject;
+  const std::string& expected = branch ? c->branchCopied : c->childlessCopied;
+  standin::CopyRequest request{c->savedPath, std::to_string(object), c->outPath, GRAFTLING_MODULE_PATH};
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), &std::fclose);
+  if (err == nullptr) return state.SkipWithError("cannot make a temporary file");
+  standin::Streams streams{stdin, stdout, err.get()};
+  auto once = [&] { return standin::runCopy(request, streams); };
+  std::string written;
+  if (once() != standin::kExitOk || std::ftell(err.get()) != 0 ||
+      !standin::readFileBytes(c->outPath, written) || written != expected) {
+    return state.SkipWithError("graftling copy did not write the one-pass copy's text");
+  }
+  Stopwatch watch;
+  for (auto _ : state) {
+    watch.start();
+    int status = once();
+    watch.stop(state);
+    if (status != standin::kExitOk) return state.SkipWithError("graftling copy failed");
+  }
+  watch.report(state);
+}
+
+void commandBranch(benchmark::State& state, Case* c) { command(state, c, true); }
+void commandChildless(benchmark::State& state, Case* c) { command(state, c, false); }
+
+// Collects for every benchmark its median, or its only run when it ran once.
 class TableReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      bool wanted = run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : !sawAggregates_;
-      if (run.run_type == Run::RT_Aggregate && !sawAggregates_) {
-        sawAggregates_ = true;
-        medians_.clear();
+      const std::string& key = run.run_name.function_name;
+      if (run.error_occurred) {
+        failed_ = true;
+        continue;
       }
-      if (run.error_occurred) failed_ = true;
-      if (wanted && !run.error_occurred) medians_[run.run_name.function_name] = run;
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name != "median") continue;
+        hasMedian_[key] = true;
+      } else if (hasMedian_[key]) {
+        continue;
+      }
+      runs_[key] = run;
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -237,13 +367,13 @@ class TableReporter : public benchmark::ConsoleReporter {
   bool failed() const { return failed_; }
 
   const Run* find(const std::string& name) const {
-    auto found = medians_.find(name);
-    return found != medians_.end() ? &found->second : nullptr;
+    auto found = runs_.find(name);
+    return found != runs_.end() ? &found->second : nullptr;
   }
 
  private:
-  std::map<std::string, Run> medians_;
-  bool sawAggregates_ = false;
+  std::map<std::string, Run> runs_;
+  std::map<std::string, bool> hasMedian_;
   bool failed_ = false;
 };
 
@@ -252,81 +382,211 @@ std::string name(const char* part, const Case& c) {
          std::to_string(c.shape.branchItems);
 }
 
-std::string milliseconds(const benchmark::BenchmarkReporter::Run* run) {
-  if (run == nullptr) return "–";
+// A figure to three digits, in whole units with thousands separated from 1,000 on.
+std::string figure(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3g", run->GetAdjustedRealTime());
+  std::snprintf(text, sizeof text, value < 1000 ? "%.3g" : "%.0f", value);
+  if (value < 1000) return text;
+  std::string digits = text;
+  std::string grouped;
+  for (std::size_t at = 0; at < digits.size(); ++at) {
+    if (at != 0 && (digits.size() - at) % 3 == 0) grouped += ',';
+    grouped += digits[at];
+  }
+  return grouped;
+}
+
+using Run = benchmark::BenchmarkReporter::Run;
+
+double wallMs(const Run& run) { return run.GetAdjustedRealTime(); }
+double cpuMs(const Run& run) { return run.counters.count("CPU_ms") ? run.counters.at("CPU_ms").value : 0; }
+
+// "wall (CPU)" in milliseconds, marked when the benchmark ran only once.
+std::string times(const Run* run) {
+  if (run == nullptr) return "–";
+  std::string once = run->repetitions <= 1 && run->iterations == 1 ? " ¹" : "";
+  return figure(wallMs(*run)) + " (" + figure(cpuMs(*run)) + ")" + once;
+}
+
+std::string wholeNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", value);
   return text;
 }
 
-std::string counter(const benchmark::BenchmarkReporter::Run* run, const char* key, const char* format) {
-  if (run == nullptr || run->counters.count(key) == 0) return "–";
+std::string peak(const Run* run) {
+  if (run == nullptr || run->counters.count("peakB/line") == 0) return "–";
+  return wholeNumber(run->counters.at("peakB/line").value);
+}
+
+std::string ratio(double over, double under) {
   char text[32];
-  std::snprintf(text, sizeof text, format, run->counters.at(key).value);
+  std::snprintf(text, sizeof text, under > 0 ? "%.2f" : "–", over / under);
   return text;
+}
+
+// "met", "not met", or met by the CPU time alone, of a goal on a wall and a CPU figure.
+std::string verdict(bool wallMet, bool cpuMet) {
+  if (wallMet && cpuMet) return "met";
+  return cpuMet ? "met in CPU time, not in wall-clock time" : "**not met**";
+}
+
+// The largest value of a counter of part over the cases, and the case.
+struct Worst {
+  double value = 0;
+  std::string where;
+};
+
+Worst worstCounter(const TableReporter& reporter, const char* part, const char* counter) {
+  Worst worst;
+  for (const std::unique_ptr<Case>& c : gCases) {
+    const Run* run = reporter.find(name(part, *c));
+    if (run == nullptr || run->counters.count(counter) == 0) continue;
+    double value = run->counters.at(counter).value;
+    if (worst.where.empty() || value > worst.value) {
+      worst.value = value;
+      worst.where = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
+    }
+  }
+  return worst;
+}
+
+std::string goals(const TableReporter& reporter) {
+  std::string out = "| goal | measured | |\n|---|---|---|\n";
+  // The branch against the object without children, end to end.
+  double worstWall = 0, worstCpu = 0;
+  std::string worstWallCase, worstCpuCase;
+  int cases = 0;
+  bool all = true;
+  for (const std::unique_ptr<Case>& c : gCases) {
+    const Run* branch = reporter.find(name("commandBranch", *c));
+    const Run* childless = reporter.find(name("commandChildless", *c));
+    if (branch == nullptr || childless == nullptr) {
+      all = false;
+      continue;
+    }
+    ++cases;
+    std::string label = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
+    double wall = wallMs(*branch) / wallMs(*childless), cpu = cpuMs(*branch) / cpuMs(*childless);
+    if (wall > worstWall) {
+      worstWall = wall;
+      worstWallCase = label;
+    }
+    if (cpu > worstCpu) {
+      worstCpu = cpu;
+      worstCpuCase = label;
+    }
+  }
+  if (cases > 0) {
+    out +=
+        "| `graftling copy` of the branch at most 2 × the same command for an object without children, on "
+        "every case | largest ratio " +
+        ratio(worstWall, 1) + " wall-clock (" + worstWallCase + "), " + ratio(worstCpu, 1) + " CPU (" +
+        worstCpuCase + ")" + (all ? "" : "; some cases were not run") + " | " +
+        verdict(worstWall <= 2, worstCpu <= 2) + " |\n";
+  }
+  for (const std::unique_ptr<Case>& c : gCases) {
+    if (c->requestedLines != kLargeCases[1].first) continue;
+    std::string where = figure(c->shape.branchItems) + "-item branch, " + figure(c->lines) + " lines: ";
+    if (const Run* copy = reporter.find(name("copyOnePass", *c))) {
+      out += "| " + where + "copyHierarchy under 1 s | " + figure(wallMs(*copy)) + " ms wall-clock, " +
+             figure(cpuMs(*copy)) + " ms CPU | " + verdict(wallMs(*copy) < 1000, cpuMs(*copy) < 1000) +
+             " |\n";
+    }
+    if (const Run* whole = reporter.find(name("commandBranch", *c))) {
+      out += "| " + where + "the whole `graftling copy` under 1 s | " + figure(wallMs(*whole)) +
+             " ms wall-clock, " + figure(cpuMs(*whole)) + " ms CPU | " +
+             verdict(wallMs(*whole) < 1000, cpuMs(*whole) < 1000) + " |\n";
+    }
+  }
+  Worst growth = worstCounter(reporter, "copyOnePass", "peakB/line");
+  if (!growth.where.empty()) {
+    out += "| peak memory under 100 B per line: the one-pass copy's growth | at most " +
+           wholeNumber(growth.value) + " B/line (" + growth.where + ") | " +
+           (growth.value < 100 ? "met" : "**not met**") + " |\n";
+  }
+  Worst saved = worstCounter(reporter, "activation", "peakB/line");
+  Worst edited = worstCounter(reporter, "activation", "peakB/edited line");
+  if (!saved.where.empty()) {
+    std::string met = saved.value < 100    ? "met"
+                      : edited.value < 100 ? "met per line of the edited scene; **not met** per saved line"
+                                           : "**not met**";
+    out += "| peak memory under 100 B per line beyond the file: the whole activation | at most " +
+           wholeNumber(saved.value) + " B per saved line beyond the saved file (" + saved.where +
+           "); at most " + wholeNumber(edited.value) +
+           " B per line of the edited scene beyond the edited file (" + edited.where + ") | " + met + " |\n";
+  }
+  return out;
 }
 
 bool writeTable(const TableReporter& reporter, const char* path) {
-  std::string table =
-      "| scene lines | branch items | load ms | copyHierarchy ms | write ms | floor ms | activation ms | "
-      "activation ÷ "
-      "floor | copy line visits/s | copy growth B/line | floor peak B/line | peak B/line, activation |\n"
-      "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  // Each time is "wall-clock (CPU)" in milliseconds.
+  std::string copies =
+      "| scene lines | branch items | step-by-step ms | one-pass ms | step-by-step ÷ one-pass, CPU "
+      "| growth B/line, step-by-step | growth B/line, one-pass |\n"
+      "|---:|---:|---:|---:|---:|---:|---:|\n";
+  std::string whole =
+      "| scene lines | branch items | load ms | write ms | floor ms | activation ms | activation peak B/line "
+      "| command, branch ms | command, childless ms | branch ÷ childless |\n"
+      "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const std::unique_ptr<Case>& c : gCases) {
-    const auto* load = reporter.find(name("load", *c));
-    const auto* copy = reporter.find(name("copyHierarchy", *c));
-    const auto* write = reporter.find(name("write", *c));
-    const auto* floor = reporter.find(name("floor", *c));
-    const auto* whole = reporter.find(name("activation", *c));
-    if (!load && !copy && !write && !floor && !whole) continue;
-    std::string ratio = "–";
-    if (floor != nullptr && whole != nullptr) {
-      char text[32];
-      std::snprintf(text, sizeof text, "%.1f", whole->GetAdjustedRealTime() / floor->GetAdjustedRealTime());
-      ratio = text;
-    }
-    table += "| " + std::to_string(c->lines()) + " | " + std::to_string(c->shape.branchItems) + " | " +
-             milliseconds(load) + " | " + milliseconds(copy) + " | " + milliseconds(write) + " | " +
-             milliseconds(floor) + " | " + milliseconds(whole) + " | " + ratio + " | " +
-             counter(copy, "visits/s", "%.3g") + " | " + counter(copy, "peakB/line", "%.0f") + " | " +
-             counter(floor, "peakB/line", "%.0f") + " | " + counter(whole, "peakB/line", "%.0f") + " |\n";
+    if (c->lines == 0) continue;
+    std::string row = "| " + figure(c->lines) + " | " + figure(c->shape.branchItems) + " | ";
+    const Run* before = reporter.find(name("copyStepByStep", *c));
+    const Run* after = reporter.find(name("copyOnePass", *c));
+    copies += row + times(before) + " | " + times(after) + " | " +
+              (before && after ? ratio(cpuMs(*before), cpuMs(*after)) : "–") + " | " + peak(before) + " | " +
+              peak(after) + " |\n";
+    const Run* active = reporter.find(name("activation", *c));
+    const Run* branch = reporter.find(name("commandBranch", *c));
+    const Run* childless = reporter.find(name("commandChildless", *c));
+    whole += row + times(reporter.find(name("load", *c))) + " | " + times(reporter.find(name("write", *c))) +
+             " | " + times(reporter.find(name("floor", *c))) + " | " + times(active) + " | " + peak(active) +
+             " | " + times(branch) + " | " + times(childless) + " | " +
+             (branch && childless ? ratio(wallMs(*branch), wallMs(*childless)) + " (" +
+                                        ratio(cpuMs(*branch), cpuMs(*childless)) + ")"
+                                  : "–") +
+             " |\n";
   }
+  std::string text =
+      "Times are wall-clock medians with the CPU time (user and system) in brackets; ¹ marks a single run of "
+      "one iteration.\n\ncopyHierarchy, before (step by step) and after (one pass):\n\n" +
+      copies + "\nEnd to end:\n\n" + whole + "\nGoals:\n\n" + goals(reporter);
   std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
-  bool written = std::fwrite(table.data(), 1, table.size(), out) == table.size();
+  bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   return std::fclose(out) == 0 && written;
 }
 
-void registerCases() {
+void registerCase(int lines, int branch) {
   using Part = void (*)(benchmark::State&, Case*);
   const std::pair<const char*, Part> parts[] = {{"load", loadScene},
-                                                {"copyHierarchy", copyBranch},
+                                                {"copyStepByStep", copyStepByStep},
+                                                {"copyOnePass", copyOnePass},
                                                 {"write", writeScene},
                                                 {"floor", floorRun},
-                                                {"activation", activation}};
-  for (int lines : kSceneLines) {
-    for (int branch : kBranchItems) {
-      std::optional<SceneShape> shape = shapeForLines(lines, branch, kBranchDepth);
-      if (!shape) continue;
-      auto c = std::make_unique<Case>();
-      c->requestedLines = lines;
-      c->shape = *shape;
-      c->scene = generateScene(*shape);
-      c->savedPath = platform::createUniqueFile();
-      c->outPath = platform::createUniqueFile();
-      if (c->savedPath.empty() || c->outPath.empty() ||
-          !standin::writeFileBytes(c->savedPath, c->scene.text)) {
-        std::fprintf(stderr, "graftling-bench: cannot write temporary files\n");
-        std::exit(1);
-      }
-      for (const auto& [part, function] : parts) {
-        benchmark::RegisterBenchmark(name(part, *c).c_str(), function, c.get())
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond);
-      }
-      gCases.push_back(std::move(c));
-    }
+                                                {"activation", activation},
+                                                {"commandBranch", commandBranch},
+                                                {"commandChildless", commandChildless}};
+  std::optional<SceneShape> shape = shapeForLines(lines, branch, kBranchDepth);
+  if (!shape) return;
+  auto c = std::make_unique<Case>();
+  c->requestedLines = lines;
+  c->shape = *shape;
+  for (const auto& [part, function] : parts) {
+    benchmark::internal::Benchmark* b =
+        benchmark::RegisterBenchmark(name(part, *c).c_str(), function, c.get());
+    b->UseManualTime()->Unit(benchmark::kMillisecond);
+    if (function == copyStepByStep && c->visits() > kOnceVisits) b->Iterations(1)->Repetitions(1);
   }
+  gCases.push_back(std::move(c));
+}
+
+void registerCases() {
+  for (int lines : kSceneLines) {
+    for (int branch : kBranchItems) registerCase(lines, branch);
+  }
+  for (const auto& [lines, branch] : kLargeCases) registerCase(lines, branch);
 }
 
 }  // namespace
@@ -355,9 +615,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "graftling-bench: cannot write %s\n", markdown);
     status = 1;
   }
-  for (const std::unique_ptr<Case>& c : gCases) {
-    graftling::platform::removeFile(c->savedPath);
-    graftling::platform::removeFile(c->outPath);
-  }
+  for (const std::unique_ptr<Case>& c : gCases) c->release();
   return status;
 }

@@ -47,6 +47,7 @@ struct ScenePlan {
   std::vector<ItemPlan> lights;
   int pickedObject = 0;
   std::string pickedFileName;
+  int childlessObject = 0;
 };
 
 // A number with at most one decimal, as Layout writes simple key values.
@@ -239,6 +240,16 @@ ScenePlan planScene(const SceneShape& shape) {
     }
     scene.lights.push_back(std::move(plan));
   }
+
+  // A copy of this object alone costs what any run costs beyond its branch.
+  std::vector<bool> isParent(static_cast<std::size_t>(objectCount) + 1, false);
+  for (const ItemPlan& object : scene.objects) isParent[static_cast<std::size_t>(object.parent)] = true;
+  for (const ItemPlan& light : scene.lights) isParent[static_cast<std::size_t>(light.parent)] = true;
+  for (int number = objectCount; number >= 1 && scene.childlessObject == 0; --number) {
+    if (branchAt[static_cast<std::size_t>(number)] < 0 && !isParent[static_cast<std::size_t>(number)]) {
+      scene.childlessObject = number;
+    }
+  }
   return scene;
 }
 
@@ -260,6 +271,7 @@ GeneratedScene generateScene(const SceneShape& shape) {
   GeneratedScene scene;
   scene.pickedObject = plan.pickedObject;
   scene.pickedFileName = plan.pickedFileName;
+  scene.childlessObject = plan.childlessObject;
   std::string& out = scene.text;
   out += kHead;
   for (const ItemPlan& object : plan.objects) appendObject(out, shape.seed, object);

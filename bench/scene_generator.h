@@ -25,6 +25,7 @@ struct GeneratedScene {
   int lines = 0;               // end-of-line characters in text
   int pickedObject = 0;        // object number of the picked object
   std::string pickedFileName;  // its "LoadObject" value, unique in the scene
+  int childlessObject = 0;     // the last object outside the branch that no item names as parent; 0 if none
 };
 
 // Why shape cannot be generated, or empty when it can.

@@ -13,7 +13,8 @@ const char kUsage[] =
     "                          [--depth N] [--seed N] [-o FILE]\n"
     "Writes a scene whose picked object has a branch of --branch items (itself included),\n"
     "--depth object levels deep. With --lines, a tenth of the branch are lights and the\n"
-    "scene has about N lines. Tells the picked object on standard error.\n";
+    "scene has about N lines. Tells the picked object, and an object without\n"
+    "children outside the branch, on standard error.\n";
 
 bool readNumber(const char* text, long& number) {
   char* end = nullptr;
@@ -93,5 +94,6 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "%d lines, %d objects, %d lights; pick object %d (%s), branch of %d items\n",
                scene.lines, shape.objects, shape.lights, scene.pickedObject, scene.pickedFileName.c_str(),
                shape.branchItems);
+  if (scene.childlessObject != 0) std::fprintf(stderr, "object %d has no children\n", scene.childlessObject);
   return 0;
 }

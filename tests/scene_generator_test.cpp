@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,12 +52,13 @@ struct Branch {
   int objects = 0;
   int lights = 0;
   int depth = 0;
+  std::set<int> members;  // object numbers
 };
 
-// The items at or below object number root, and its depth in object levels.
+// The items at or below object number root, its depth in object levels and its objects.
 Branch branchBelow(const Census& scene, int root) {
   std::map<int, int> levelOf{{root, 0}};
-  Branch branch{1, 0, 0};
+  Branch branch{1, 0, 0, {}};
   // Parents precede children among the generated objects, so one pass suffices
   // for them; the check below catches any object the pass would miss.
   for (std::size_t i = 0; i < scene.objects.size(); ++i) {
@@ -66,6 +69,7 @@ Branch branchBelow(const Census& scene, int root) {
     branch.depth = std::max(branch.depth, parent->second + 1);
   }
   for (const Item& light : scene.lights) branch.lights += levelOf.count(light.parent);
+  for (const auto& [number, level] : levelOf) branch.members.insert(number);
   for (std::size_t i = 0; i < scene.objects.size(); ++i) {
     bool underBranch = levelOf.count(scene.objects[i].parent) != 0;
     EXPECT_EQ(underBranch, levelOf.count(static_cast<int>(i) + 1) != 0 && static_cast<int>(i) + 1 != root)
@@ -79,6 +83,8 @@ const SceneShape kShapes[] = {
     {12, 3, 12, 2, 9, 7},      // every object in the branch, a deep chain
     {300, 30, 100, 10, 4, 3},  // the benchmark's shape
     {5, 1, 1, 0, 0, 2},        // a branch of the picked object alone
+    {4, 2, 5, 1, 3, 5},        // every object in the branch
+    {20, 8, 5, 1, 2, 2},       // a light hangs on the last object
 };
 
 TEST(SceneGeneratorTest, ScenesLoadInTheExpectedLayout) {
@@ -131,6 +137,57 @@ TEST(SceneGeneratorTest, ARunCopiesExactlyTheBranch) {
     int branchObjects = shape.branchItems - shape.branchLights;
     EXPECT_EQ(static_cast<int>(after.objects.size()), shape.objects + branchObjects);
     EXPECT_EQ(static_cast<int>(after.lights.size()), shape.lights + shape.branchLights);
+  }
+}
+
+bool isObjectLine(const std::string& line) {
+  return line.rfind("LoadObject ", 0) == 0 || line.rfind("AddNullObject ", 0) == 0;
+}
+
+// text with the block of object number, from its object line through its
+// "ShadowOptions" line, once more just before the ambient lines: what a run
+// that copies that object alone writes.
+std::string withObjectCopied(const std::string& text, int number) {
+  std::string block;
+  int objects = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at) + 1;
+    std::string line = text.substr(at, end - at);
+    at = end;
+    objects += isObjectLine(line) ? 1 : 0;
+    if (objects != number) continue;
+    block += line;
+    if (line.rfind("ShadowOptions", 0) == 0) break;
+  }
+  std::size_t ambient = text.find("\nAmbientColor ") + 1;
+  return text.substr(0, ambient) + block + text.substr(ambient);
+}
+
+TEST(SceneGeneratorTest, TheChildlessObjectHasNoChildrenAndCopiesAlone) {
+  // Every shape but the one whose objects are all in the branch has one.
+  const bool hasOne[] = {true, true, true, true, false, true};
+  for (std::size_t i = 0; i < std::size(kShapes); ++i) {
+    GeneratedScene scene = generateScene(kShapes[i]);
+    SceneLinesPtr list = parseSceneLines(scene.text);
+    Census before = census(*list);
+    std::set<int> parents;
+    for (const Item& object : before.objects) parents.insert(object.parent);
+    for (const Item& light : before.lights) parents.insert(light.parent);
+    std::set<int> branch = branchBelow(before, scene.pickedObject).members;
+    int expected = 0;
+    for (int number = 1; number <= static_cast<int>(before.objects.size()); ++number) {
+      if (parents.count(number) == 0 && branch.count(number) == 0) expected = number;
+    }
+    EXPECT_EQ(scene.childlessObject, expected) << i;
+    EXPECT_EQ(scene.childlessObject != 0, hasOne[i]) << i;
+    if (scene.childlessObject == 0) continue;
+
+    standin::StandInHost host(scene.text, "Scenes/generated.lws");
+    standin::StandInHost::Services services = host.services();
+    gServices = ServiceSlots{services.messages, services.itemInfo, services.objectInfo, services.sceneInfo};
+    ASSERT_EQ(copyHierarchy(*list, host.objectHandle(scene.childlessObject)), 1) << i;
+    EXPECT_EQ(host.messages(), std::vector<standin::ShownMessage>{}) << i;
+    EXPECT_EQ(sceneText(*list), withObjectCopied(scene.text, scene.childlessObject)) << i;
   }
 }
 
