@@ -208,6 +208,8 @@ void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& o
     std::size_t end = rest.find('\n');
     std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
     rest.remove_prefix(line.size());
+    // Every keyword read here begins with one of these letters: most lines are settled by their first.
+    if (line[0] != 'L' && line[0] != 'A' && line[0] != 'S' && line[0] != 'P') continue;
     if (beginsWith(line, "LoadObject") || beginsWith(line, "AddNullObject")) {
       HostItem item;
       item.number = static_cast<int>(objects.size()) + 1;
