@@ -257,6 +257,20 @@ bool readCopies(const Pieces& run, bool objects, std::vector<Block>& copies, std
   return true;
 }
 
+// Whether count pieces of a from aFirst on equal those of b from bFirst on.
+bool matches(const Pieces& a, std::size_t aFirst, const Pieces& b, std::size_t bFirst, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (a[aFirst + i] != b[bFirst + i]) return false;
+  }
+  return true;
+}
+
+Pieces slice(const Pieces& pieces, std::size_t first, std::size_t end) {
+  Pieces part;
+  for (std::size_t at = first; at < end; ++at) part.push_back(pieces[at]);
+  return part;
+}
+
 class BranchCheck {
  public:
   explicit BranchCheck(std::string_view original) : saved_(scenePieces(original)) {
@@ -278,17 +292,17 @@ class BranchCheck {
     std::size_t high = std::max(objectAnchor, lightAnchor);
     Pieces edited = scenePieces(editedText);
     std::size_t after = saved_.size() - 1 - high;
-    if (edited.size() < saved_.size() || !std::equal(saved_.begin(), saved_.begin() + low + 1, edited.begin()) ||
-        !std::equal(saved_.end() - after, saved_.end(), edited.end() - after)) {
+    if (edited.size() < saved_.size() || !matches(saved_, 0, edited, 0, low + 1) ||
+        !matches(saved_, high + 1, edited, edited.size() - after, after)) {
       return failure("the saved lines before the first anchor or after the last are not all kept");
     }
-    Pieces middle(edited.begin() + low + 1, edited.end() - after);
-    Pieces between(saved_.begin() + low + 1, saved_.begin() + high + 1);
+    Pieces middle = slice(edited, low + 1, edited.size() - after);
+    Pieces between = slice(saved_, low + 1, high + 1);
     std::string why = "the saved lines between the anchors are not all kept";
     for (std::size_t split = 0; split + between.size() <= middle.size(); ++split) {
-      if (!std::equal(between.begin(), between.end(), middle.begin() + split)) continue;
-      Pieces first(middle.begin(), middle.begin() + split);
-      Pieces second(middle.begin() + split + between.size(), middle.end());
+      if (!matches(between, 0, middle, split, between.size())) continue;
+      Pieces first = slice(middle, 0, split);
+      Pieces second = slice(middle, split + between.size(), middle.size());
       bool objectsFirst = objectAnchor <= lightAnchor;
       EditCheck check = runs(objectsFirst ? first : second, objectsFirst ? second : first, objectAnchor, lightAnchor);
       if (check.ok()) return check;
