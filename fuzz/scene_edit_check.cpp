@@ -177,7 +177,8 @@ bool parentValue(std::string_view piece, std::int64_t& value) {
   bool negative = at < text.size() && text[at] == '-';
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
   value = 0;
-  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) value = std::min<std::int64_t>(value * 10 + (text[at] - '0'), std::int64_t{1} << 31);
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+    value = std::min<std::int64_t>(value * 10 + (text[at] - '0'), std::int64_t{1} << 31);
   value = negative ? -value : std::min<std::int64_t>(value, 2147483647);
   return true;
 }
@@ -277,7 +278,8 @@ class BranchCheck {
     std::size_t settled = saved_.empty() ? 0 : saved_.size() - 1;
     for (std::size_t at = 0; at < settled; ++at) {
       if (isObjectPiece(saved_[at])) objects_.push_back(at);
-      if (isObjectPiece(saved_[at]) || isLightPiece(saved_[at])) blocks_.push_back(readBlock(saved_, at, settled));
+      if (isObjectPiece(saved_[at]) || isLightPiece(saved_[at]))
+        blocks_.push_back(readBlock(saved_, at, settled));
       if (firstLight_ == kNoPiece && isLightPiece(saved_[at])) firstLight_ = at;
       if (firstCamera_ == kNoPiece && beginsWith(saved_[at], "ShowCamera")) firstCamera_ = at;
     }
@@ -304,7 +306,8 @@ class BranchCheck {
       Pieces first = slice(middle, 0, split);
       Pieces second = slice(middle, split + between.size(), middle.size());
       bool objectsFirst = objectAnchor <= lightAnchor;
-      EditCheck check = runs(objectsFirst ? first : second, objectsFirst ? second : first, objectAnchor, lightAnchor);
+      EditCheck check =
+          runs(objectsFirst ? first : second, objectsFirst ? second : first, objectAnchor, lightAnchor);
       if (check.ok()) return check;
       why = check.why;
     }
@@ -337,9 +340,9 @@ class BranchCheck {
     const Block& parentCopy = objectCopies[static_cast<std::size_t>(named) - numberBase - 1];
     for (const Block& source : blocks_) {
       std::int64_t parent = 0;
-      if (source.last == kNoPiece || source.parent == kNoPiece || !sameBlock(saved_, source, run, copy, false) ||
-          !parentValue(saved_[source.parent], parent) || parent < 1 ||
-          parent > static_cast<std::int64_t>(objects_.size()))
+      if (source.last == kNoPiece || source.parent == kNoPiece ||
+          !sameBlock(saved_, source, run, copy, false) || !parentValue(saved_[source.parent], parent) ||
+          parent < 1 || parent > static_cast<std::int64_t>(objects_.size()))
         continue;
       std::size_t parentLine = objects_[static_cast<std::size_t>(parent) - 1];
       for (const Block& parentBlock : blocks_) {
