@@ -7,7 +7,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "scene/line_kind.h"
 #include "scene/scene_queries.h"
 
 namespace graftling {
@@ -80,7 +79,7 @@ std::vector<SavedItem> readSavedItems(const SceneLine* last, std::size_t savedCo
   for (const SceneLine* line = last; line != nullptr; line = line->prev) {
     if (line->inserted) continue;
     --at;
-    bool settings = line->kind == KindOther && !isBlankText(line->text);
+    bool settings = isSettingsLine(line);
     std::size_t settingsHere = settings ? (settingsEnd != kNone ? settingsEnd : at) : kNone;
     switch (line->text.keyword()) {
       case Keyword::ShadowOptions:
@@ -170,8 +169,7 @@ void placeInBranch(std::vector<SavedItem>& items) {
 
 }  // namespace
 
-bool checkCopiedScene(SceneLines& lines, const CopyLog& log) {
-  classifyLines(lines);
+bool checkCopiedScene(const SceneLines& lines, const CopyLog& log) {
   std::vector<std::size_t> gaps;
   std::size_t savedCount = 0;
   const SceneLine* last = nullptr;

@@ -28,8 +28,9 @@ struct CopyLog {
 // end line, a light's settings lines included), every saved object keeps its
 // number, each copy holds one item line, its first, and hangs where the run
 // meant it to, and every saved item below the picked object was copied or
-// reported, or lies below one that was reported. Classifies the list; linear.
-bool checkCopiedScene(SceneLines& lines, const CopyLog& log);
+// reported, or lies below one that was reported. Reads the list as the copy
+// left it, classified; linear.
+bool checkCopiedScene(const SceneLines& lines, const CopyLog& log);
 
 }  // namespace graftling
 

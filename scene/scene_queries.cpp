@@ -90,12 +90,13 @@ SceneLine* lightBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::Sh
 
 SceneLine* lightSettingsEnd(SceneLine* blockEnd) {
   SceneLine* last = blockEnd;
-  while (last->next != nullptr && last->next->kind == KindOther && !isBlankText(last->next->text))
-    last = last->next;
+  while (last->next != nullptr && isSettingsLine(last->next)) last = last->next;
   return last;
 }
 
 bool isBlankText(std::string_view text) { return text == "\n" || text == "\r\n"; }
+
+bool isSettingsLine(const SceneLine* line) { return line->kind == KindOther && !isBlankText(line->text); }
 
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop) {
   for (SceneLine* line = start; line != nullptr && line != stop; line = followingLine(line)) {

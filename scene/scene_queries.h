@@ -26,6 +26,10 @@ SceneLine* lightSettingsEnd(SceneLine* blockEnd);
 // Whether the text is a blank line: LF or CR LF alone.
 bool isBlankText(std::string_view text);
 
+// Whether a line may stand among a light's settings lines: of no kind of its
+// own, and not blank.
+bool isSettingsLine(const SceneLine* line);
+
 // The first "ParentObject" line from start up to, not including, stop.
 // A null stop searches to the end of the list.
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop);
