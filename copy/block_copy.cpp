@@ -103,17 +103,16 @@ SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int
   if (anchor == nullptr) return nullptr;
   SceneLine* first = findObjectLine(lines, fileName, n);
   if (first == nullptr) return nullptr;
-  SceneLine* last = objectBlockEnd(first);
-  if (last == nullptr) return nullptr;
-  return copyBlock(lines, anchor, first, last, false, std::nullopt);
+  return copyBlock(lines, anchor, first, objectBlockEnd(first), false, std::nullopt);
 }
 
-SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
+SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent,
+                           bool addBlankLine) {
   SceneLine* anchor = objectSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
   SceneLine* last = objectBlockEnd(itemLine);
-  if (last == nullptr || liesWithin(anchor, itemLine, last)) return nullptr;
-  return copyBlock(lines, anchor, itemLine, last, true, newParent);
+  if (liesWithin(anchor, itemLine, last)) return nullptr;
+  return copyBlock(lines, anchor, itemLine, last, addBlankLine, newParent);
 }
 
 SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
@@ -121,9 +120,7 @@ SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<
   if (anchor == nullptr) return nullptr;
   SceneLine* first = findLine(itemLine, "AddLight");
   if (first == nullptr) return nullptr;
-  SceneLine* end = lightBlockEnd(first);
-  if (end == nullptr) return nullptr;
-  SceneLine* last = lightSettingsEnd(end);
+  SceneLine* last = lightBlockEnd(first);
   if (liesWithin(anchor, first, last)) return nullptr;
   return copyBlock(lines, anchor, first, last, true, newParent);
 }

@@ -52,22 +52,22 @@ LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* 
 // A complete copy re-classifies the list before the operation returns.
 
 // Copies the picked object's block (the n-th object line whose value is
-// fileName, up to its "ShadowOptions" line) after the object-section anchor,
-// with no blank line after it. Returns the copy of the object line, or null
-// when no copy was made.
+// fileName, to its block's last line) after the object-section anchor, with
+// no blank line after it. Returns the copy of the object line, or null when
+// no copy was made.
 SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n);
 
 // Copies the object block that begins at itemLine after the object-section
-// anchor and adds a blank line after it. A block that holds the anchor before
-// its last line is not copied. With newParent, the copy's
-// "ParentObject" line reads newParent before the copy is linked. Returns the
-// copy of itemLine, or null when no copy was made.
+// anchor, with a blank line after it when addBlankLine is set. A block that
+// holds the anchor before its last line is not copied. With newParent, the
+// copy's "ParentObject" line reads newParent before the copy is linked.
+// Returns the copy of itemLine, or null when no copy was made.
 SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine,
-                           std::optional<std::int32_t> newParent = std::nullopt);
+                           std::optional<std::int32_t> newParent = std::nullopt, bool addBlankLine = true);
 
 // The same for the light block that begins at the first "AddLight" line at or
-// after itemLine, placed after the light-section anchor. The copy runs through
-// the block's "ShadowType" line and the settings lines right after it.
+// after itemLine, settings lines included, placed after the light-section
+// anchor and always followed by a blank line.
 SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine,
                           std::optional<std::int32_t> newParent = std::nullopt);
 

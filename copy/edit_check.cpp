@@ -4,9 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "scene/scene_format.h"
 #include "scene/scene_queries.h"
 
 namespace graftling {
@@ -24,8 +27,8 @@ enum class Branch : std::uint8_t { Unknown, Visiting, Outside, Inside, BelowRepo
 struct SavedItem {
   const SceneLine* line;
   std::size_t at;
-  std::size_t end;          // its block's last line; kNone: the block runs on to the end
-  const SceneLine* parent;  // the "ParentObject" line before its block's end line, or null
+  std::size_t end;          // its block's last line
+  const SceneLine* parent;  // its block's "ParentObject" line, or null
   std::size_t parentItem = kNone;
   const SceneLine* copy = nullptr;
   bool reported = false;
@@ -36,110 +39,104 @@ bool isObjectKeyword(Keyword keyword) {
   return keyword == Keyword::AddNullObject || keyword == Keyword::LoadObject;
 }
 
-bool isItem(const SceneLine* line) { return line->kind == KindObject || line->kind == KindLight; }
+// A run of inserted lines: the saved line it follows, and its first and last line.
+struct Run {
+  std::size_t after;
+  const SceneLine* first;
+  const SceneLine* last;
+};
 
-// Walks the list once, head to end. Notes after which saved line each run of
-// inserted lines stands, and fails when an inserted object line stands before
-// a saved one, which would renumber it.
-bool findInsertions(const SceneLines& lines, std::vector<std::size_t>& gaps, std::size_t& savedCount,
-                    const SceneLine*& last) {
-  bool afterInserted = false;
+// The saved lines in order, and the runs of inserted lines between them.
+struct Reading {
+  std::vector<const SceneLine*> saved;
+  std::vector<Run> runs;
+};
+
+// Walks the list once, head to end. Fails when a run stands before the first
+// saved line or inside a multi-line value, or when an inserted object line
+// stands before a saved one, which would renumber it.
+bool readInsertions(const SceneLines& lines, Reading& reading) {
   bool insertedObject = false;
-  savedCount = 0;
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
-    last = line;
-    bool object = isObjectKeyword(line->text.keyword());
     if (line->inserted) {
-      if (!afterInserted) gaps.push_back(savedCount == 0 ? kNone : savedCount - 1);
-      afterInserted = true;
-      insertedObject = insertedObject || object;
+      if (reading.saved.empty()) return false;
+      bool continuesRun = line->prev != nullptr && line->prev->inserted;
+      if (!continuesRun) reading.runs.push_back(Run{reading.saved.size() - 1, line, line});
+      reading.runs.back().last = line;
+      insertedObject = insertedObject || isObjectKeyword(line->text.keyword());
       continue;
     }
-    if (insertedObject && object) return false;
-    afterInserted = false;
-    ++savedCount;
+    if (insertedObject && isObjectKeyword(line->text.keyword())) return false;
+    if (line->prev != nullptr && line->prev->inserted && continuesAValue(line)) return false;
+    reading.saved.push_back(line);
   }
   return true;
 }
 
-// Walks the saved lines once, end to head, reading each item's block end and
-// parent line exactly as the copy reads them from the saved scene: an object
-// ends at its first "ShadowOptions" line, a light at its first "ShadowType"
-// line and the settings lines after it, and the parent line is the first one
-// before the end line that the child search reads (a light's "ShadowType").
-std::vector<SavedItem> readSavedItems(const SceneLine* last, std::size_t savedCount) {
+const SceneLine* nextSaved(const SceneLine* line) {
+  do line = line->next;
+  while (line != nullptr && line->inserted);
+  return line;
+}
+
+// Reads every saved item's block exactly as the copy reads it from the saved
+// scene, the lines a run inserted passed over.
+std::vector<SavedItem> readSavedItems(const std::vector<const SceneLine*>& saved) {
   std::vector<SavedItem> items;
-  std::size_t at = savedCount;
-  std::size_t nextShadowOptions = kNone;
-  std::size_t nextShadowType = kNone;
-  std::size_t shadowTypeEnd = kNone;
-  std::size_t nextParentAt = kNone;
-  const SceneLine* nextParent = nullptr;
-  std::size_t settingsEnd = kNone;  // where the settings run that starts after this line ends
-  for (const SceneLine* line = last; line != nullptr; line = line->prev) {
-    if (line->inserted) continue;
-    --at;
-    bool settings = isSettingsLine(line);
-    std::size_t settingsHere = settings ? (settingsEnd != kNone ? settingsEnd : at) : kNone;
-    switch (line->text.keyword()) {
-      case Keyword::ShadowOptions:
-        nextShadowOptions = at;
-        break;
-      case Keyword::ShadowType:
-        nextShadowType = at;
-        shadowTypeEnd = settings ? settingsHere : at;
-        break;
-      case Keyword::ParentObject:
-        nextParentAt = at;
-        nextParent = line;
-        break;
-      default:
-        break;
-    }
-    if (isItem(line)) {
-      bool object = line->kind == KindObject;
-      std::size_t parentEnd = object ? nextShadowOptions : nextShadowType;
-      const SceneLine* parent = nextParent != nullptr && nextParentAt < parentEnd ? nextParent : nullptr;
-      items.push_back(SavedItem{line, at, object ? nextShadowOptions : shadowTypeEnd, parent});
-    }
-    settingsEnd = settingsHere;
+  for (std::size_t at = 0; at < saved.size(); ++at) {
+    if (!isItemLine(saved[at])) continue;
+    const SceneLine* last = blockLastLine(saved[at], nextSaved);
+    std::size_t end = at;
+    while (saved[end] != last) ++end;
+    items.push_back(SavedItem{saved[at], at, end, blockParentLine(saved[at], last, nextSaved)});
   }
-  std::reverse(items.begin(), items.end());
   return items;
 }
 
-// Whether a run of inserted lines stands between an item line and its
-// block's end line.
-bool insertsInsideABlock(const std::vector<SavedItem>& items, const std::vector<std::size_t>& gaps) {
-  std::size_t reach = 0;
-  bool reached = false;
+// Whether a run stands between an item line and its block's last line.
+bool insertsInsideABlock(const std::vector<SavedItem>& items, const std::vector<Run>& runs) {
   std::size_t next = 0;
-  for (std::size_t gap : gaps) {
-    if (gap == kNone) continue;
-    for (; next < items.size() && items[next].at <= gap; ++next) {
-      reach = std::max(reach, items[next].end);
-      reached = true;
-    }
-    if (reached && reach > gap) return true;
+  for (const Run& run : runs) {
+    while (next < items.size() && items[next].end < run.after) ++next;
+    if (next < items.size() && items[next].at <= run.after && run.after < items[next].end) return true;
   }
   return false;
 }
 
-// Whether the copy that starts at copy is whole: new lines up to its block's
-// end line, with no other item or camera line among them. Sets parent to its
-// first "ParentObject" line before that end. Stops at the first line that
-// fails, so the walks of all copies together pass each line at most once.
-bool isWholeCopy(const SceneLine* copy, const SceneLine*& parent) {
-  parent = nullptr;
-  if (!copy->inserted || !isItem(copy)) return false;
-  Keyword endKeyword = copy->kind == KindObject ? Keyword::ShadowOptions : Keyword::ShadowType;
-  for (const SceneLine* line = copy->next; line != nullptr && line->inserted; line = line->next) {
-    if (isItem(line) || line->kind == KindCamera) return false;
-    Keyword keyword = line->text.keyword();
-    if (keyword == endKeyword) return true;
-    if (keyword == Keyword::ParentObject && parent == nullptr) parent = line;
+// Where the copies of one section belong: after the last saved block of kind
+// before the saved line at sectionEnd, and after the blank line that follows
+// it when there is one; with no such block, after the line before sectionEnd.
+// kNone when that section has no end.
+std::size_t placeOfCopies(const std::vector<const SceneLine*>& saved, const std::vector<SavedItem>& items,
+                          LineKind kind, std::size_t sectionEnd) {
+  if (sectionEnd == kNone) return kNone;
+  const SavedItem* lastBlock = nullptr;
+  for (const SavedItem& item : items) {
+    if (item.at < sectionEnd && item.line->kind == kind) lastBlock = &item;
   }
-  return false;
+  if (lastBlock == nullptr) return sectionEnd == 0 ? kNone : sectionEnd - 1;
+  std::size_t after = lastBlock->end + 1;
+  return after < sectionEnd && isBlankText(saved[after]->text.view()) ? after : lastBlock->end;
+}
+
+// The text a copied reference line must hold: its source's, or, when the
+// source names an object that the run copied, that copy's number.
+bool holdsExpectedReference(const SceneLine* source, const SceneLine* copied,
+                            const std::vector<std::size_t>& objectByNumber,
+                            const std::vector<SavedItem>& items, std::string_view lineEnd) {
+  std::string_view text = source->text.view();
+  std::size_t space = text.find(' ');
+  const SceneLine* namedCopy = nullptr;
+  if (space != std::string_view::npos) {
+    std::int64_t named = decimalValue(text.substr(space + 1));
+    if (named >= 1 && named <= static_cast<std::int64_t>(objectByNumber.size()))
+      namedCopy = items[objectByNumber[static_cast<std::size_t>(named - 1)]].copy;
+  }
+  if (namedCopy == nullptr) return copied->text.view() == text;
+  std::string expected(text.substr(0, space + 1));
+  expected += std::to_string(namedCopy->objectNumber);
+  expected += lineEnd;
+  return copied->text.view() == expected;
 }
 
 // Settles every item's place in the branch from its parent's, following each
@@ -170,12 +167,11 @@ void placeInBranch(std::vector<SavedItem>& items) {
 }  // namespace
 
 bool checkCopiedScene(const SceneLines& lines, const CopyLog& log) {
-  std::vector<std::size_t> gaps;
-  std::size_t savedCount = 0;
-  const SceneLine* last = nullptr;
-  if (!findInsertions(lines, gaps, savedCount, last)) return false;
-  std::vector<SavedItem> items = readSavedItems(last, savedCount);
-  if (insertsInsideABlock(items, gaps)) return false;
+  Reading reading;
+  if (!readInsertions(lines, reading)) return false;
+  const std::vector<const SceneLine*>& saved = reading.saved;
+  std::vector<SavedItem> items = readSavedItems(saved);
+  if (insertsInsideABlock(items, reading.runs)) return false;
 
   std::vector<std::size_t> objectByNumber;
   std::unordered_map<const SceneLine*, std::size_t> itemOf;
@@ -195,33 +191,83 @@ bool checkCopiedScene(const SceneLines& lines, const CopyLog& log) {
 
   auto root = itemOf.find(log.root);
   if (root == itemOf.end() || log.rootCopy == nullptr) return false;
-  SavedItem& picked = items[root->second];
-  picked.copy = log.rootCopy;
-  picked.branch = Branch::Inside;
-  for (const CopyLog::Copy& copy : log.copies) {
+  std::vector<CopyLog::Copy> copies{CopyLog::Copy{log.root, log.rootCopy}};
+  copies.insert(copies.end(), log.copies.begin(), log.copies.end());
+  std::unordered_map<const SceneLine*, std::size_t> sourceOfCopy;
+  for (const CopyLog::Copy& copy : copies) {
     auto source = itemOf.find(copy.source);
     if (source == itemOf.end() || copy.copy == nullptr || items[source->second].copy != nullptr) return false;
     items[source->second].copy = copy.copy;
+    sourceOfCopy.emplace(copy.copy, source->second);
   }
   for (const SceneLine* line : log.reported) {
     auto source = itemOf.find(line);
     if (source == itemOf.end()) return false;
     items[source->second].reported = true;
   }
+  SavedItem& picked = items[root->second];
+  picked.branch = Branch::Inside;
 
-  // The picked object's copy keeps the picked object's own parent line.
-  const SceneLine* parent = nullptr;
-  if (!isWholeCopy(picked.copy, parent) || picked.copy->kind != KindObject) return false;
-  if ((parent == nullptr) != (picked.parent == nullptr)) return false;
-  if (parent != nullptr && parent->text.view() != picked.parent->text.view()) return false;
-  // Every other copy names the copy of its source's parent.
-  for (const CopyLog::Copy& copy : log.copies) {
-    const SavedItem& source = items[itemOf.find(copy.source)->second];
-    if (!isWholeCopy(copy.copy, parent) || copy.copy->kind != source.line->kind) return false;
-    if (source.parentItem == kNone || parent == nullptr || !parent->text.hasNumber()) return false;
-    const SceneLine* parentCopy = items[source.parentItem].copy;
-    if (parentCopy == nullptr || parent->text.number() != parentCopy->objectNumber) return false;
+  // Each run is whole copies and blank lines: a copy is its source block line
+  // for line, but for the parent line of a copy below the picked object, which
+  // names the copy of its source's parent, and reference lines, which name the
+  // copies of the objects they name where the run copied those.
+  std::string_view lineEnd = sceneLineEnd(lines);
+  std::vector<std::size_t> runOfCopy(items.size(), kNone);
+  for (std::size_t r = 0; r < reading.runs.size(); ++r) {
+    const Run& run = reading.runs[r];
+    for (const SceneLine* line = run.first;; line = line->next) {
+      auto found = sourceOfCopy.find(line);
+      if (found == sourceOfCopy.end()) {
+        if (!isBlankText(line->text.view())) return false;
+      } else {
+        SavedItem& source = items[found->second];
+        runOfCopy[found->second] = r;
+        bool picked = source.line == log.root;
+        const SceneLine* copied = line;
+        for (std::size_t at = source.at;; ++at) {
+          const SceneLine* original = saved[at];
+          if (!picked && source.parent == nullptr) return false;
+          if (original == source.parent && !picked) {
+            const SceneLine* parentCopy =
+                source.parentItem != kNone ? items[source.parentItem].copy : nullptr;
+            if (parentCopy == nullptr || copied->text.keyword() != Keyword::ParentObject ||
+                !copied->text.hasNumber() || copied->text.number() != parentCopy->objectNumber)
+              return false;
+          } else if (isReferenceLine(original)) {
+            if (!holdsExpectedReference(original, copied, objectByNumber, items, lineEnd)) return false;
+          } else if (copied->text.view() != original->text.view()) {
+            return false;
+          }
+          if (at == source.end) break;
+          if (copied == run.last) return false;
+          copied = copied->next;
+        }
+        line = copied;
+      }
+      if (line == run.last) break;
+    }
   }
+
+  // Object copies stand together where the object section ends, light copies
+  // where the light section ends, and nothing else was inserted.
+  std::size_t firstLight = kNone;
+  std::size_t cameraSection = kNone;
+  for (std::size_t at = 0; at < saved.size(); ++at) {
+    if (firstLight == kNone && saved[at]->kind == KindLight) firstLight = at;
+    if (cameraSection == kNone && beginsCameraSection(saved[at])) cameraSection = at;
+  }
+  std::size_t objectPlace = placeOfCopies(saved, items, KindObject, firstLight);
+  std::size_t lightPlace = placeOfCopies(saved, items, KindLight, cameraSection);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].copy == nullptr) continue;
+    std::size_t place = items[i].line->kind == KindObject ? objectPlace : lightPlace;
+    if (runOfCopy[i] == kNone || place == kNone || reading.runs[runOfCopy[i]].after != place) return false;
+  }
+  for (const Run& run : reading.runs) {
+    if (run.after != objectPlace && run.after != lightPlace) return false;
+  }
+  if (picked.copy->kind != KindObject) return false;
 
   placeInBranch(items);
   for (const SavedItem& item : items) {

@@ -2,10 +2,12 @@
 
 #include <new>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "copy/block_copy.h"
 #include "copy/one_pass_copy.h"
+#include "copy/parent_link.h"
 #include "host/service_slots.h"
 #include "scene/line_kind.h"
 #include "scene/scene_queries.h"
@@ -26,7 +28,8 @@ bool isCopyable(const CopyRun& run, const SceneLine* child) {
 // Copies one item's block attached to newParent and records the source and
 // the copy as taken. Shows the error for its kind when it cannot.
 SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
-  SceneLine* copy = itemLine->kind == KindObject ? copyObjectBlock(run.lines, itemLine, newParent)
+  SceneLine* copy = itemLine->kind == KindObject ? copyObjectBlock(run.lines, itemLine, newParent,
+                                                                   run.format.blankLineAfterObjectBlock)
                                                  : copyLightBlock(run.lines, itemLine, newParent);
   if (copy == nullptr) {
     run.log.reported.push_back(itemLine);
@@ -101,9 +104,9 @@ namespace {
 // then a search of the live list from its head for each copied object's
 // children, each block copied and the list re-classified as it goes. It
 // serves every scene, and it is the reference for the one-pass copy.
-int copyStepByStep(SceneLines& lines, std::string_view fileName, std::int32_t n, SceneLine* rootLine,
-                   CopyLog& log) {
-  CopyRun run{lines, nullptr, lines.nextObjectNumber - 1, {}, log};
+int copyStepByStep(SceneLines& lines, const SceneFormat& format, std::string_view fileName, std::int32_t n,
+                   SceneLine* rootLine, CopyLog& log) {
+  CopyRun run{lines, format, nullptr, lines.nextObjectNumber - 1, {}, log};
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
     if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine) run.uncopied.insert(line);
   }
@@ -132,6 +135,13 @@ int copyStepByStep(SceneLines& lines, std::string_view fileName, std::int32_t n,
 
 int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method, CopyMethod* used) {
   if (gServices.itemInfo == nullptr || gServices.objectInfo == nullptr) return 0;
+  std::string formatName = formatNameOf(lines);
+  const SceneFormat* format = editedFormat(formatName);
+  if (format == nullptr) {
+    std::string why = "Scene format " + formatName + " is not one graftling edits; nothing was changed";
+    showError("Graftling:", why.c_str());
+    return 0;
+  }
   const char* name = gServices.itemInfo->name(item);
   std::int32_t n = cloneIndexFromName(name != nullptr ? name : "");
   const char* fileNameText = gServices.objectInfo->filename(item);
@@ -148,9 +158,10 @@ int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method, CopyMetho
     std::optional<RegularLayout> layout;
     if (method == CopyMethod::Fastest) layout = readRegularLayout(lines);
     if (used != nullptr) *used = layout ? CopyMethod::Fastest : CopyMethod::StepByStep;
-    int copied = layout ? copyInOnePass(lines, *layout, rootLine, log)
-                        : copyStepByStep(lines, fileName, n, rootLine, log);
+    int copied = layout ? copyInOnePass(lines, *layout, *format, rootLine, log)
+                        : copyStepByStep(lines, *format, fileName, n, rootLine, log);
     if (copied == 0) return 0;
+    if (!retargetReferences(log, sceneLineEnd(lines))) throw std::bad_alloc();
     if (!checkCopiedScene(lines, log)) {
       showError("Graftling:", "The copy would damage this scene; nothing was changed");
       return 0;

@@ -9,6 +9,7 @@
 
 #include "copy/edit_check.h"
 #include "host/host_services.h"
+#include "scene/scene_format.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -23,6 +24,7 @@ std::int32_t cloneIndexFromName(std::string_view name);
 // child and every run ends.
 struct CopyRun {
   SceneLines& lines;
+  const SceneFormat& format;
   SceneLine* stop;
   std::int32_t savedObjectCount;
   std::unordered_set<const SceneLine*> uncopied;
@@ -41,9 +43,12 @@ int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent);
 enum class CopyMethod { Fastest, StepByStep };
 
 // Copies the picked item and its branch in the list, taking the item's name
-// and file name from the host services in the module slots, then checks the
-// edited list (see checkCopiedScene). 1 on success; 0 after an error has been
-// shown, and then the list must not be written. used tells the method taken.
+// and file name from the host services in the module slots, points the
+// copies' references into the branch at its copies (see retargetReferences),
+// then checks the edited list (see checkCopiedScene). A scene of a format
+// graftling does not edit is left alone. 1 on success; 0 after an error has
+// been shown, and then the list must not be written. used tells the method
+// taken.
 int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method = CopyMethod::Fastest,
                   CopyMethod* used = nullptr);
 

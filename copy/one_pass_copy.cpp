@@ -56,17 +56,18 @@ class ChildIndex {
 
 class OnePassRun {
  public:
-  OnePassRun(SceneLines& lines, const RegularLayout& layout, SceneLine* rootLine, CopyLog& log)
+  OnePassRun(SceneLines& lines, const RegularLayout& layout, const SceneFormat& format, SceneLine* rootLine,
+             CopyLog& log)
       : lines_(lines),
         layout_(layout),
+        format_(format),
         index_(layout),
         rootLine_(rootLine),
         log_(log),
         nextNumber_(layout.objectCount + 1) {}
 
   int run() {
-    SceneLine* rootEnd = objectBlockEnd(rootLine_);
-    LineChain rootCopy = copyRange(lines_, rootLine_, rootEnd, false, std::nullopt);
+    LineChain rootCopy = copyRange(lines_, rootLine_, objectBlockEnd(rootLine_), false, std::nullopt);
     if (rootCopy.empty()) {
       showError("Graftling:", "Unable to copy the picked object");
       return 0;
@@ -102,8 +103,8 @@ class OnePassRun {
   std::optional<std::int32_t> copyItem(std::size_t position, std::int32_t parentNumber) {
     const Item& item = layout_.items[position];
     bool object = item.line->kind == KindObject;
-    SceneLine* last = object ? item.end : lightSettingsEnd(item.end);
-    LineChain copy = copyRange(lines_, item.line, last, true, parentNumber);
+    bool blankLine = !object || format_.blankLineAfterObjectBlock;
+    LineChain copy = copyRange(lines_, item.line, item.last, blankLine, parentNumber);
     if (copy.empty()) {
       log_.reported.push_back(item.line);
       showError("ErrorLWPanelServices", object ? "DontCreateObj" : "DontCreateLight");
@@ -146,6 +147,7 @@ class OnePassRun {
 
   SceneLines& lines_;
   const RegularLayout& layout_;
+  const SceneFormat& format_;
   ChildIndex index_;
   SceneLine* rootLine_;
   CopyLog& log_;
@@ -164,43 +166,30 @@ std::optional<RegularLayout> readRegularLayout(const SceneLines& lines) {
   bool pastObjectAnchor = false;
   bool pastLightAnchor = false;
   bool lightSeen = false;
-  Item* open = nullptr;  // the item whose block the walk is in, until its end line
   for (SceneLine* line = lines.head; line != nullptr; line = line->next) {
     bool object = line->kind == KindObject;
-    if (object) ++layout.objectCount;
-    if (pastLightAnchor) {
-      if (object) return std::nullopt;
-      continue;
+    if (object) {
+      if (pastObjectAnchor) return std::nullopt;
+      ++layout.objectCount;
     }
-    Keyword keyword = line->text.keyword();
-    if (object || line->kind == KindLight) {
-      if (open != nullptr || (object && pastObjectAnchor)) return std::nullopt;
-      lightSeen = lightSeen || !object;
-      layout.items.push_back(Item{line, nullptr, nullptr});
-      open = &layout.items.back();
-    } else if (open != nullptr) {
-      if (keyword == Keyword::ParentObject && open->parent == nullptr) open->parent = line;
-      bool openObject = open->line->kind == KindObject;
-      if (keyword == (openObject ? Keyword::ShadowOptions : Keyword::ShadowType)) {
-        open->end = line;
-        open = nullptr;
-      }
-    }
-    if (keyword == Keyword::ParentObject && !line->text.hasNumber()) return std::nullopt;
-    if (line == objectAnchor) {
-      if (open != nullptr) return std::nullopt;
-      pastObjectAnchor = true;
-    }
+    // Child searches end before the light anchor: it is no child.
     if (line == lightAnchor) {
-      if (open != nullptr || !pastObjectAnchor || !lightSeen) return std::nullopt;
+      if (!pastObjectAnchor || !lightSeen) return std::nullopt;
       pastLightAnchor = true;
     }
+    if (!pastLightAnchor && isItemLine(line)) {
+      lightSeen = lightSeen || !object;
+      SceneLine* last = blockLastLine(line);
+      layout.items.push_back(Item{line, last, blockParentLine(line, last)});
+    }
+    pastObjectAnchor = pastObjectAnchor || line == objectAnchor;
   }
   return layout;
 }
 
-int copyInOnePass(SceneLines& lines, const RegularLayout& layout, SceneLine* rootLine, CopyLog& log) {
-  return OnePassRun(lines, layout, rootLine, log).run();
+int copyInOnePass(SceneLines& lines, const RegularLayout& layout, const SceneFormat& format,
+                  SceneLine* rootLine, CopyLog& log) {
+  return OnePassRun(lines, layout, format, rootLine, log).run();
 }
 
 }  // namespace graftling

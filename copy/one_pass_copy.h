@@ -8,22 +8,21 @@
 #include <vector>
 
 #include "copy/edit_check.h"
+#include "scene/scene_format.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
 
 // A scene in which the step-by-step copy's searches and anchors provably
 // behave simply: every object line stands before the object-section anchor,
-// every object and light block before the light-section anchor ends before
-// the next item line (an object block by the object anchor), every
-// "ParentObject" line before that anchor has a value, and a light stands
-// between the two anchors. Then no copy ever moves an anchor, renumbers a
-// saved object or is found as a child that the copy takes.
+// the parent line of every item before the light-section anchor has a value,
+// and a light stands between the two anchors. Then no copy ever moves an
+// anchor, renumbers a saved object or is found as a child that the copy takes.
 struct RegularLayout {
   struct Item {
     SceneLine* line;
-    SceneLine* end;     // its "ShadowOptions" or "ShadowType" line
-    SceneLine* parent;  // its "ParentObject" line before the end, or null
+    SceneLine* last;    // its block's last line
+    SceneLine* parent;  // its block's "ParentObject" line, or null
   };
   SceneLine* objectAnchor;
   SceneLine* lightAnchor;    // also the end of every child search
@@ -38,7 +37,8 @@ std::optional<RegularLayout> readRegularLayout(const SceneLines& lines);
 // step-by-step copy would: copies, their order and numbers, messages, and the
 // log. Builds the object and light copies apart and links each run at its
 // anchor in one step. 1 on success; 0 after an error has been shown.
-int copyInOnePass(SceneLines& lines, const RegularLayout& layout, SceneLine* rootLine, CopyLog& log);
+int copyInOnePass(SceneLines& lines, const RegularLayout& layout, const SceneFormat& format,
+                  SceneLine* rootLine, CopyLog& log);
 
 }  // namespace graftling
 

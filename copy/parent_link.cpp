@@ -5,16 +5,27 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scene/line_kind.h"
 #include "scene/scene_queries.h"
 
 namespace graftling {
 
+namespace {
+
+// The object a reference line names: its value read as a decimal integer, or
+// 0 when it has none.
+std::int32_t referencedObject(const SceneLine* line) {
+  std::optional<std::string_view> value = lineValue(line);
+  return value ? decimalValue(*value) : 0;
+}
+
+}  // namespace
+
 bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_view lineEnd) {
-  SceneLine* end = copyLine->kind == KindObject ? objectBlockEnd(copyLine) : lightBlockEnd(copyLine);
-  if (end == nullptr) return true;
-  SceneLine* parent = findParentLine(copyLine, end);
+  SceneLine* last = copyLine->kind == KindObject ? objectBlockEnd(copyLine) : lightBlockEnd(copyLine);
+  SceneLine* parent = blockParentLine(copyLine, last);
   if (parent == nullptr) return true;
   return replaceLineValue(parent, newParent, lineEnd);
 }
@@ -44,6 +55,37 @@ bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lin
   }
   if (!replacement) return false;
   line->text = std::move(*replacement);
+  return true;
+}
+
+bool retargetReferences(const CopyLog& log, std::string_view lineEnd) {
+  std::vector<CopyLog::Copy> copies{CopyLog::Copy{log.root, log.rootCopy}};
+  copies.insert(copies.end(), log.copies.begin(), log.copies.end());
+  std::vector<std::int32_t> copyNumberOf;
+  for (const CopyLog::Copy& copy : copies) {
+    if (copy.source->kind != KindObject || copy.source->objectNumber < 1) continue;
+    auto number = static_cast<std::size_t>(copy.source->objectNumber);
+    if (copyNumberOf.size() <= number) copyNumberOf.resize(number + 1, 0);
+    copyNumberOf[number] = copy.copy->objectNumber;
+  }
+  auto nextSaved = [](const SceneLine* line) {
+    do line = line->next;
+    while (line != nullptr && line->inserted);
+    return line;
+  };
+  for (const CopyLog::Copy& copy : copies) {
+    const SceneLine* last = blockLastLine(copy.source, nextSaved);
+    SceneLine* copied = copy.copy;
+    for (const SceneLine* line = copy.source; line != last;) {
+      line = nextSaved(line);
+      copied = copied->next;
+      if (!isReferenceLine(line)) continue;
+      std::int32_t named = referencedObject(line);
+      if (named < 1 || static_cast<std::size_t>(named) >= copyNumberOf.size()) continue;
+      std::int32_t copyNumber = copyNumberOf[static_cast<std::size_t>(named)];
+      if (copyNumber != 0 && !replaceLineValue(copied, copyNumber, lineEnd)) return false;
+    }
+  }
   return true;
 }
 

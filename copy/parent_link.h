@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "copy/copy_log.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -19,6 +20,12 @@ bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_vi
 // decimal and lineEnd after it. A text without a space is left alone. False
 // only when storage ran out; the line then keeps its old text.
 bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lineEnd = "\n");
+
+// Points the reference lines of every copy in log, the picked object's copy
+// included, that name an object the run copied at that object's copy, in the
+// form of a rewritten parent line. Every other line stays as it was. Reads the
+// source blocks among the saved lines. False only when storage ran out.
+bool retargetReferences(const CopyLog& log, std::string_view lineEnd);
 
 }  // namespace graftling
 

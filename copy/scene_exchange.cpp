@@ -28,7 +28,7 @@ class RemoveOnExit {
 
 // Whether the list holds a scene text: its first line begins with "LWSC".
 bool isSceneText(const SceneLines& lines) {
-  return lines.head != nullptr && startsWith(lines.head->text, "LWSC") == 0;
+  return lines.head != nullptr && startsWith(lines.head->text.view(), "LWSC") == 0;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "scene/line_kind.h"
+#include "scene/scene_format.h"
 #include "scene/scene_lines.h"
 #include "scene/scene_queries.h"
 #include "standin/stand_in_host.h"
@@ -73,7 +74,7 @@ std::vector<SceneLine*> checkShape(const SceneLines& list, std::string_view byte
 void checkClassification(SceneLines& list, const std::vector<SceneLine*>& lines) {
   std::int32_t objects = 0;
   for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-    FUZZ_CHECK(lines[i]->kind == expectedKind(lines[i]->text));
+    FUZZ_CHECK(lines[i]->kind == expectedKind(lines[i]->text.view()));
     if (lines[i]->kind == KindObject) FUZZ_CHECK(lines[i]->objectNumber == ++objects);
   }
   if (!lines.empty()) FUZZ_CHECK(lines.back()->kind == KindHeader && lines.back()->objectNumber == 0);
@@ -83,8 +84,64 @@ void checkClassification(SceneLines& list, const std::vector<SceneLine*>& lines)
 
 // The first line from index on that begins with keyword, found by index.
 std::size_t firstFrom(const std::vector<SceneLine*>& lines, std::size_t index, std::string_view keyword) {
-  while (index < lines.size() && !begins(lines[index]->text, keyword)) ++index;
+  while (index < lines.size() && !begins(lines[index]->text.view(), keyword)) ++index;
   return index;
+}
+
+bool isItem(const SceneLine* line) { return line->kind == KindObject || line->kind == KindLight; }
+
+bool isWord(std::string_view text, std::string_view keyword) {
+  return begins(text, keyword) &&
+         (text.size() == keyword.size() || text[keyword.size()] == ' ' || text[keyword.size()] == '\t' ||
+          text[keyword.size()] == '\r' || text[keyword.size()] == '\n');
+}
+
+bool isBlank(const SceneLine* line) { return line->text.view() == "\n" || line->text.view() == "\r\n"; }
+
+bool isSection(const SceneLine* line) {
+  std::string_view text = line->text.view();
+  return line->kind == KindCamera || line->kind == KindBackdrop || line->kind == KindRenderMode ||
+         line->kind == KindViewMode || isWord(text, "AmbientColor") || isWord(text, "AmbIntensity") ||
+         isWord(text, "AddCamera");
+}
+
+// An item's block read by index: its last line, and where its parent search
+// ends (its end keyword line, or past its last line).
+struct IndexBlock {
+  std::size_t last;
+  std::size_t parentLimit;
+};
+
+IndexBlock blockAt(const std::vector<SceneLine*>& lines, std::size_t item) {
+  bool object = lines[item]->kind == KindObject;
+  std::string_view endKeyword = object ? "ShadowOptions" : "ShadowType";
+  std::size_t next = item + 1;
+  while (next < lines.size() && !isItem(lines[next]) && !isSection(lines[next])) ++next;
+  std::size_t end = item + 1;
+  while (end < next && !begins(lines[end]->text.view(), endKeyword)) ++end;
+  if (end < next) {
+    std::size_t last = end;
+    while (!object && last + 1 < next && lines[last + 1]->kind == KindOther && !isBlank(lines[last + 1]))
+      ++last;
+    return IndexBlock{last, end};
+  }
+  std::size_t blank = item + 1;
+  while (blank < next && !isBlank(lines[blank])) ++blank;
+  return IndexBlock{blank - 1, blank};
+}
+
+// Where a section's copies go, by index: after the last block of kind before
+// sectionEnd and its blank line; else the line before sectionEnd.
+SceneLine* placeAt(const std::vector<SceneLine*>& lines, LineKind kind, std::size_t sectionEnd) {
+  if (sectionEnd >= lines.size()) return nullptr;
+  std::size_t lastItem = lines.size();
+  for (std::size_t i = 0; i < sectionEnd; ++i) {
+    if (lines[i]->kind == kind) lastItem = i;
+  }
+  if (lastItem == lines.size())
+    return kind == KindObject || sectionEnd == 0 ? nullptr : lines[sectionEnd - 1];
+  std::size_t last = blockAt(lines, lastItem).last;
+  return last + 1 < sectionEnd && isBlank(lines[last + 1]) ? lines[last + 1] : lines[last];
 }
 
 void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) {
@@ -95,15 +152,13 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
   std::size_t firstLight = lines.size(), firstCamera = lines.size();
   for (std::size_t i = lines.size(); i-- > 0;) {
     if (lines[i]->kind == KindLight) firstLight = i;
-    if (lines[i]->kind == KindCamera) firstCamera = i;
+    if (lines[i]->kind == KindCamera || isWord(lines[i]->text.view(), "AddCamera")) firstCamera = i;
   }
-  FUZZ_CHECK(objectSectionEnd(list) ==
-             (firstLight < lines.size() && firstLight >= 4 ? lines[firstLight - 4] : nullptr));
-  FUZZ_CHECK(lightSectionEnd(list) ==
-             (firstCamera < lines.size() && firstCamera >= 1 ? lines[firstCamera - 1] : nullptr));
+  FUZZ_CHECK(objectSectionEnd(list) == placeAt(lines, KindObject, firstLight));
+  FUZZ_CHECK(lightSectionEnd(list) == placeAt(lines, KindLight, firstCamera));
   std::string_view lineEnd = sceneLineEnd(list);
   FUZZ_CHECK(lineEnd == (!lines.empty() && lines[0]->text.size() >= 2 &&
-                                 std::string_view(lines[0]->text).substr(lines[0]->text.size() - 2) == "\r\n"
+                                 lines[0]->text.view().substr(lines[0]->text.size() - 2) == "\r\n"
                              ? "\r\n"
                              : "\n"));
 
@@ -111,7 +166,7 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
   int items = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     SceneLine* line = lines[i];
-    std::string_view text = line->text;
+    std::string_view text = line->text.view();
     std::optional<std::string_view> value = lineValue(line);
     std::size_t space = text.find(' ');
     FUZZ_CHECK(value.has_value() == (space != std::string_view::npos));
@@ -123,14 +178,13 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
     // Block ends and parent lines of the first items; every line would cost
     // the square of the input.
     if (++items > 64) continue;
-    std::size_t objectEnd = firstFrom(lines, i, "ShadowOptions");
-    std::size_t lightEnd = firstFrom(lines, i, "ShadowType");
-    FUZZ_CHECK(objectBlockEnd(line) == at(objectEnd));
-    FUZZ_CHECK(lightBlockEnd(line) == at(lightEnd));
-    std::size_t end = line->kind == KindObject ? objectEnd : lightEnd;
-    std::size_t parent = firstFrom(lines, i, "ParentObject");
-    FUZZ_CHECK(findParentLine(line, at(end)) == (parent < end ? lines[parent] : nullptr));
-    if (parent < lines.size()) {
+    IndexBlock block = blockAt(lines, i);
+    FUZZ_CHECK(objectBlockEnd(line) == lines[block.last]);
+    FUZZ_CHECK(lightBlockEnd(line) == lines[block.last]);
+    std::size_t parent = firstFrom(lines, i + 1, "ParentObject");
+    bool ownParent = parent < block.parentLimit && parent <= block.last;
+    FUZZ_CHECK(blockParentLine(line, lines[block.last]) == (ownParent ? lines[parent] : nullptr));
+    if (ownParent) {
       std::optional<std::string_view> parentValue = lineValue(lines[parent]);
       if (parentValue && wanted.size() < 16) wanted.insert(decimalValue(*parentValue));
     }

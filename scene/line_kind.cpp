@@ -54,8 +54,7 @@ Keyword keywordOf(std::string_view text) {
 
 std::int32_t classifyLines(SceneLines& list) {
   std::int32_t counter = 1;
-  SceneLine* next = nullptr;
-  for (SceneLine* line = list.head; line != nullptr && (next = followingLine(line)) != nullptr; line = next) {
+  for (SceneLine* line = list.head; line != nullptr && line->next != nullptr; line = line->next) {
     // The text's keyword was found when the text was set; see LineText.
     LineKind kind = kKindOf[static_cast<int>(line->text.keyword())];
     if (kind == KindObject) line->objectNumber = counter++;

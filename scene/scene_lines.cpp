@@ -297,7 +297,7 @@ LinePtr makeLine(std::string_view text) {
   return line;
 }
 
-LinePtr duplicateLine(const SceneLine& line) { return makeLine(line.text); }
+LinePtr duplicateLine(const SceneLine& line) { return makeLine(line.text.view()); }
 
 void insertAfter(SceneLine* line, LinePtr newLine) {
   SceneLine* added = newLine.release();

@@ -67,18 +67,14 @@ class LineText {
   static constexpr std::size_t kMaxTextLength = 65535;
 
   std::size_t size() const { return size_; }
-  std::size_t length() const { return size_; }
   bool empty() const { return size_ == 0; }
   const char* data() const { return data_; }
-  const char* c_str() const { return data_; }
   const char* begin() const { return data_; }
   const char* end() const { return data_ + size_; }
   char front() const { return data_[0]; }
   char back() const { return data_[size_ - 1]; }
   char operator[](std::size_t at) const { return data_[at]; }
   std::string_view view() const { return std::string_view(data_, size_); }
-  operator std::string_view() const { return view(); }
-  operator std::string() const { return std::string(data_, size_); }
   Keyword keyword() const { return keyword_; }
   // For a "ParentObject" text, whether it has a space and the decimal value
   // after it (see decimalValue), read once when the text was set.
@@ -136,23 +132,6 @@ struct SceneLine {
   bool inserted = false;  // linked in by a copy, not read from the scene file
   std::int32_t objectNumber = 0;
 };
-
-// The line after line, as its next link says. Records made one after
-// another lie side by side (see LineStore), so the address after line is
-// usually it: the walk then goes on with the address it can compute while
-// the link is still being read, instead of waiting for every record in turn.
-inline SceneLine* followingLine(const SceneLine* line) {
-  SceneLine* next = line->next;
-#if defined(__GNUC__)
-  SceneLine* adjacent = const_cast<SceneLine*>(line) + 1;
-  if (__builtin_expect(next == adjacent, 1)) {
-    // Hides that the two are equal, so the compiler keeps the computed one.
-    __asm__("" : "+r"(adjacent));
-    return adjacent;
-  }
-#endif
-  return next;
-}
 
 // The records of a list's lines, made in large blocks in the order they are
 // made (file order for the lines read), so that walks over the list go

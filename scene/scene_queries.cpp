@@ -8,98 +8,31 @@ namespace graftling {
 
 namespace {
 
-// The first line from start on whose text begins with keyword.
-SceneLine* findKeyword(SceneLine* start, Keyword keyword) {
-  for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
-    if (line->text.keyword() == keyword) return line;
-  }
-  return nullptr;
-}
-
-// Finds a block's parent line: the first "ParentObject" line before the
-// block's end, or to the end of the list when the block has none. One scan
-// answers for every block that starts before its result, so a walk over many
-// blocks stays linear. A scan also tells whether the walk may go straight on
-// at its result: when no item line and no stop line lies between.
-class ParentScan {
- public:
-  explicit ParentScan(Keyword endKeyword) : endKeyword_(endKeyword) {}
-
-  // Called for every line the walk passes, in order.
-  void pass(const SceneLine* line) {
-    if (line == result_) valid_ = false;
-  }
-
-  // Makes the next item scan afresh; always correct, only slower.
-  void forget() { valid_ = false; }
-
-  // The parent line of the block that starts at item; sets reachedEnd when
-  // the scan met neither a parent line nor an end line, and skipTo to the
-  // scan's result when a fresh scan found the lines before it plain.
-  SceneLine* parentOf(SceneLine* item, const SceneLine* stop, bool& reachedEnd, SceneLine*& skipTo) {
-    skipTo = nullptr;
-    if (!valid_) {
-      bool plain = scan(item, stop);
-      valid_ = true;
-      if (plain) skipTo = result_;
-    }
-    reachedEnd = result_ == nullptr;
-    if (result_ != nullptr && result_->text.keyword() == Keyword::ParentObject) return result_;
-    return nullptr;
-  }
-
- private:
-  // Sets result_ to the first parent or end line from item on; true when no
-  // line after item and up to it is an item line or stop.
-  bool scan(SceneLine* item, const SceneLine* stop) {
-    bool plain = true;
-    for (SceneLine* line = item;;) {
-      Keyword keyword = line->text.keyword();
-      if (keyword == Keyword::ParentObject || keyword == endKeyword_) {
-        result_ = line;
-        return plain;
-      }
-      line = followingLine(line);
-      if (line == nullptr) {
-        result_ = nullptr;
-        return false;
-      }
-      if (line == stop || line->kind == KindObject || line->kind == KindLight) plain = false;
-    }
-  }
-
-  Keyword endKeyword_;
-  SceneLine* result_ = nullptr;
-  bool valid_ = false;
-};
-
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The line after a block's last line when it is blank, else that last line:
+// where copies of blocks of that section go.
+SceneLine* afterBlock(SceneLine* item, const SceneLine* sectionEnd) {
+  SceneLine* last = blockLastLine(item);
+  SceneLine* after = last->next;
+  return after != nullptr && after != sectionEnd && isBlankText(after->text.view()) ? after : last;
+}
 
 }  // namespace
 
 SceneLine* findLine(SceneLine* start, std::string_view keyword) {
-  for (SceneLine* line = start; line != nullptr; line = followingLine(line)) {
-    if (startsWith(line->text, keyword) == 0) return line;
+  for (SceneLine* line = start; line != nullptr; line = line->next) {
+    if (startsWith(line->text.view(), keyword) == 0) return line;
   }
   return nullptr;
 }
 
-SceneLine* objectBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::ShadowOptions); }
+SceneLine* objectBlockEnd(SceneLine* line) { return blockLastLine(line); }
 
-SceneLine* lightBlockEnd(SceneLine* line) { return findKeyword(line, Keyword::ShadowType); }
-
-SceneLine* lightSettingsEnd(SceneLine* blockEnd) {
-  SceneLine* last = blockEnd;
-  while (last->next != nullptr && isSettingsLine(last->next)) last = last->next;
-  return last;
-}
-
-bool isBlankText(std::string_view text) { return text == "\n" || text == "\r\n"; }
-
-bool isSettingsLine(const SceneLine* line) { return line->kind == KindOther && !isBlankText(line->text); }
+SceneLine* lightBlockEnd(SceneLine* line) { return blockLastLine(line); }
 
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop) {
-  for (SceneLine* line = start; line != nullptr && line != stop; line = followingLine(line)) {
+  for (SceneLine* line = start; line != nullptr && line != stop; line = line->next) {
     if (line->text.keyword() == Keyword::ParentObject) return line;
   }
   return nullptr;
@@ -129,7 +62,7 @@ std::int32_t decimalValue(std::string_view value) {
 
 SceneLine* findObjectLine(const SceneLines& list, std::string_view fileName, std::int32_t n) {
   std::int32_t count = 0;
-  for (SceneLine* line = list.head; line != nullptr; line = followingLine(line)) {
+  for (SceneLine* line = list.head; line != nullptr; line = line->next) {
     if (line->kind != KindObject) continue;
     std::optional<std::string_view> value = lineValue(line);
     if (!value || startsWith(*value, fileName) != 0) continue;
@@ -142,38 +75,33 @@ SceneLine* findObjectLine(const SceneLines& list, std::string_view fileName, std
 }
 
 SceneLine* objectSectionEnd(const SceneLines& list) {
+  SceneLine* lastObject = nullptr;
   SceneLine* line = list.head;
-  while (line != nullptr && line->kind != KindLight) line = followingLine(line);
-  for (int step = 0; step < 4 && line != nullptr; ++step) line = line->prev;
-  return line;
+  for (; line != nullptr && line->kind != KindLight; line = line->next) {
+    if (line->kind == KindObject) lastObject = line;
+  }
+  if (line == nullptr || lastObject == nullptr) return nullptr;
+  return afterBlock(lastObject, line);
 }
 
 SceneLine* lightSectionEnd(const SceneLines& list) {
+  SceneLine* lastLight = nullptr;
   SceneLine* line = list.head;
-  while (line != nullptr && line->kind != KindCamera) line = followingLine(line);
-  return line != nullptr ? line->prev : nullptr;
+  for (; line != nullptr && !beginsCameraSection(line); line = line->next) {
+    if (line->kind == KindLight) lastLight = line;
+  }
+  if (line == nullptr) return nullptr;
+  return lastLight != nullptr ? afterBlock(lastLight, line) : line->prev;
 }
 
 SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop) {
-  ParentScan objectScan(Keyword::ShadowOptions);
-  ParentScan lightScan(Keyword::ShadowType);
   for (SceneLine* line = start; line != nullptr;) {
-    objectScan.pass(line);
-    lightScan.pass(line);
-    SceneLine* skipTo = nullptr;
-    if (line->kind == KindObject || line->kind == KindLight) {
-      bool isObject = line->kind == KindObject;
-      bool reachedEnd = false;
-      SceneLine* parent = (isObject ? objectScan : lightScan).parentOf(line, stop, reachedEnd, skipTo);
+    if (isItemLine(line)) {
+      SceneLine* parent = blockParentLine(line, blockLastLine(line));
       // The parent line's value was read when its text was set; see LineText.
       if (parent != nullptr && parent->text.hasNumber() && parent->text.number() == wanted) return line;
-      // No parent line stands anywhere after this one: no later block has one.
-      if (reachedEnd) return nullptr;
-      // The lines up to the scan's result are neither items nor stop: the walk
-      // would pass over them. The other scan's result may lie among them.
-      if (skipTo != nullptr) (isObject ? lightScan : objectScan).forget();
     }
-    line = skipTo != nullptr ? skipTo : followingLine(line);
+    line = line->next;
     if (line == stop) return nullptr;
   }
   return nullptr;

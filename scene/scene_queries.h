@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "scene/scene_format.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -13,22 +14,10 @@ namespace graftling {
 // The first line from start on (start included) that begins with keyword.
 SceneLine* findLine(SceneLine* start, std::string_view keyword);
 
-// End lines of the blocks that start at line: the first "ShadowOptions"
-// line for an object, the first "ShadowType" line for a light.
+// The last line of the object or light block that starts at line, read as
+// blockLastLine reads it.
 SceneLine* objectBlockEnd(SceneLine* line);
 SceneLine* lightBlockEnd(SceneLine* line);
-
-// The last line a light copy takes from its block's end line: that line and
-// the settings lines right after it (Layout writes shadow-map settings there),
-// up to the first blank line or line of another kind.
-SceneLine* lightSettingsEnd(SceneLine* blockEnd);
-
-// Whether the text is a blank line: LF or CR LF alone.
-bool isBlankText(std::string_view text);
-
-// Whether a line may stand among a light's settings lines: of no kind of its
-// own, and not blank.
-bool isSettingsLine(const SceneLine* line);
 
 // The first "ParentObject" line from start up to, not including, stop.
 // A null stop searches to the end of the list.
@@ -47,14 +36,19 @@ std::int32_t decimalValue(std::string_view value);
 // LF or CR LF. Object lines without a value are passed over.
 SceneLine* findObjectLine(const SceneLines& list, std::string_view fileName, std::int32_t n);
 
-// The line four places before the first light line: object copies go after it.
+// Where object copies go: after the last object block before the first light
+// line, and after the blank line that follows it when there is one. None
+// without a light line or an object before it.
 SceneLine* objectSectionEnd(const SceneLines& list);
 
-// The line just before the first camera line: light copies go after it.
+// Where light copies go: after the last light block before the camera's
+// section, and after the blank line that follows it when there is one; with
+// no light there, the line before that section. None without a camera.
 SceneLine* lightSectionEnd(const SceneLines& list);
 
-// The first object or light line from start on whose block's "ParentObject"
-// value is wanted. start is always examined; the walk ends before stop.
+// The first object or light line from start on whose block's parent line
+// (see blockParentLine) holds the value wanted. start is always examined; the
+// walk ends before stop.
 SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop);
 
 // The line end of lines made anew in this scene: CR LF when its first line

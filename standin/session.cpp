@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/platform.h"
+#include "scene/scene_format.h"
 #include "standin/module_loader.h"
 
 namespace graftling::standin {
@@ -57,7 +58,8 @@ PanelAnswer askAtPanel(const StandInHost& host, const PanelView& view, const Str
   const HostItem* preset = host.itemFor(view.preset);
   std::string presetText = preset != nullptr ? describe(*preset) : "none";
   for (;;) {
-    std::fprintf(streams.err, "Pick an object [Enter: %s; a number or a name; q: cancel]: ", presetText.c_str());
+    std::fprintf(streams.err,
+                 "Pick an object [Enter: %s; a number or a name; q: cancel]: ", presetText.c_str());
     std::fflush(streams.err);
     bool ended = false;
     std::string answer = readAnswerLine(streams.in, ended);
@@ -196,6 +198,15 @@ std::string renderTree(const StandInHost& host) {
 int runTree(const std::string& scenePath, const Streams& streams) {
   std::string bytes;
   if (!readScene(scenePath, bytes, streams)) return kExitUsage;
+  // Only a format graftling edits is read as its copy reads it.
+  std::size_t second = bytes.find('\n') + 1;
+  std::string format =
+      formatNameOf(std::string_view(bytes).substr(second, bytes.find('\n', second) - second));
+  if (editedFormat(format) == nullptr) {
+    complain(streams, scenePath + ": scene format " + format +
+                          " is not one graftling reads; it reads formats " + editedFormatsText());
+    return kExitUsage;
+  }
   StandInHost host(std::move(bytes), scenePath);
   std::string tree = scenePath + "\n" + renderTree(host);
   std::fputs(tree.c_str(), streams.out);

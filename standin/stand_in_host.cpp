@@ -13,7 +13,9 @@ namespace {
 
 StandInHost* gHost = nullptr;
 
-bool beginsWith(std::string_view text, std::string_view keyword) { return text.substr(0, keyword.size()) == keyword; }
+bool beginsWith(std::string_view text, std::string_view keyword) {
+  return text.substr(0, keyword.size()) == keyword;
+}
 
 std::string_view withoutLineEnd(std::string_view text) {
   if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
@@ -81,7 +83,8 @@ struct Callbacks {
   static void info(const char*, const char*) {}
   static void error(const char* first, const char* second) {
     guarded([&] {
-      gHost->messages_.push_back(ShownMessage{first != nullptr ? first : "", second != nullptr ? second : ""});
+      gHost->messages_.push_back(
+          ShownMessage{first != nullptr ? first : "", second != nullptr ? second : ""});
     });
   }
 
@@ -121,7 +124,8 @@ struct Callbacks {
       return answer.confirmed ? 1 : 0;
     });
   }
-  static LWControl* addControl(LWPanelID, const char* type, ControlDescription* description, const char* label) {
+  static LWControl* addControl(LWPanelID, const char* type, ControlDescription* description,
+                               const char* label) {
     StandInHost& host = *gHost;
     if (host.failAddControl_) return nullptr;
     return guarded<LWControl*>(nullptr, [&] {
@@ -228,7 +232,7 @@ void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& o
       item.handle = handleFor(true, item.number);
       lights.push_back(std::move(item));
       current = &lights.back();
-    } else if (beginsWith(line, "ShowCamera")) {
+    } else if (beginsWith(line, "ShowCamera") || beginsWith(line, "AddCamera")) {
       current = nullptr;
     } else if (current != nullptr && beginsWith(line, "ParentObject ")) {
       current->parent = std::atoi(std::string(valueOf(line)).c_str());

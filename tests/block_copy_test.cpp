@@ -1,8 +1,9 @@
+#include "copy/block_copy.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "copy/block_copy.h"
 #include "scene/line_kind.h"
 #include "scene/scene_lines.h"
 #include "scene/scene_queries.h"
@@ -50,19 +51,37 @@ TEST(BlockCopyTest, CopyWithNewParentRewritesItsParentLine) {
   std::string child = objectBlock("LoadObject Objects/Finger.lwo", 1);
   SceneLinesPtr list = parseSceneLines(withCrLf(scene(kArm + "\n" + child + "\n", kLight + "\n")));
   ASSERT_NE(copyObjectBlock(*list, findObjectLine(*list, "Objects/Finger.lwo", 1), 17), nullptr);
-  EXPECT_EQ(sceneText(*list),
-            withCrLf(scene(kArm + "\n" + child + "\n" + objectBlock("LoadObject Objects/Finger.lwo", 17) + "\n",
-                           kLight + "\n")));
+  EXPECT_EQ(sceneText(*list), withCrLf(scene(kArm + "\n" + child + "\n" +
+                                                 objectBlock("LoadObject Objects/Finger.lwo", 17) + "\n",
+                                             kLight + "\n")));
 }
 
-TEST(BlockCopyTest, ABlockWithoutItsOwnEndRunsToTheNextEnd) {
+TEST(BlockCopyTest, ABlockWithoutItsOwnEndEndsBeforeTheNextItemOrBlankLine) {
   std::string open = "LoadObject Objects/Open.lwo\nShowObject 8 7\n";
   SceneLinesPtr list = parseSceneLines(scene(open + kArm + "\n", kLight + "\n"));
   ASSERT_NE(copyObjectBlock(*list, findObjectLine(*list, "Objects/Open.lwo", 1)), nullptr);
-  EXPECT_EQ(sceneText(*list), scene(open + kArm + "\n" + open + kArm + "\n", kLight + "\n"));
+  EXPECT_EQ(sceneText(*list), scene(open + kArm + "\n" + open + "\n", kLight + "\n"));
+
+  // The last block ends at its blank line; the copy goes after that line.
+  std::string bare =
+      sceneHead() + "LoadObject Objects/Arm.lwo\n\n" + ambientLines() + kLight + "\n" + sceneTail();
+  SceneLinesPtr lone = parseSceneLines(bare);
+  ASSERT_TRUE(copyRootObject(*lone, "Objects/Arm.lwo", 1));
+  EXPECT_EQ(sceneText(*lone), sceneHead() + "LoadObject Objects/Arm.lwo\n\nLoadObject Objects/Arm.lwo\n" +
+                                  ambientLines() + kLight + "\n" + sceneTail());
+
+  // Lines between the last object block and the first light are not its own.
+  std::string text =
+      "LWSC\nLoadObject a.lwo\nShowObject 8 7\nx\nAddLight\nShadowType 1\nShadowOptions 7\n"
+      "\nShowCamera 1 7\n\n";
+  SceneLinesPtr close = parseSceneLines(text);
+  ASSERT_TRUE(copyRootObject(*close, "a.lwo", 1));
+  EXPECT_EQ(sceneText(*close),
+            "LWSC\nLoadObject a.lwo\nShowObject 8 7\nx\nLoadObject a.lwo\nShowObject 8 7\nx\n"
+            "AddLight\nShadowType 1\nShadowOptions 7\n\nShowCamera 1 7\n\n");
 }
 
-TEST(BlockCopyTest, NothingChangesWithoutAnAnchorOrAnEnd) {
+TEST(BlockCopyTest, NothingChangesWithoutAnAnchor) {
   std::string noLights = sceneHead() + kArm + "\n" + sceneTail();
   SceneLinesPtr list = parseSceneLines(noLights);
   EXPECT_FALSE(copyRootObject(*list, "Objects/Arm.lwo", 1));
@@ -73,24 +92,6 @@ TEST(BlockCopyTest, NothingChangesWithoutAnAnchorOrAnEnd) {
   SceneLinesPtr lights = parseSceneLines(noCamera);
   EXPECT_EQ(copyLightBlock(*lights, lights->head), nullptr);
   EXPECT_EQ(sceneText(*lights), noCamera);
-
-  std::string noEnd = sceneHead() + "LoadObject Objects/Arm.lwo\n\n" + ambientLines() + kLight + "\n" + sceneTail();
-  SceneLinesPtr open = parseSceneLines(noEnd);
-  EXPECT_FALSE(copyRootObject(*open, "Objects/Arm.lwo", 1));
-  EXPECT_EQ(sceneText(*open), noEnd);
-}
-
-TEST(BlockCopyTest, AnAnchorInsideTheBlockDoesNotChaseItsOwnCopy) {
-  // Three lines stand between "ShowObject" and the first light, so the
-  // anchor falls inside the object's block.
-  std::string text = "LWSC\nLoadObject a.lwo\nShowObject 8 7\nx\ny\nz\nAddLight\nShadowType 1\nShadowOptions 7\n"
-                     "\nShowCamera 1 7\n\n";
-  SceneLinesPtr list = parseSceneLines(text);
-  ASSERT_TRUE(copyRootObject(*list, "a.lwo", 1));
-  EXPECT_EQ(sceneText(*list),
-            "LWSC\nLoadObject a.lwo\nShowObject 8 7\n"
-            "LoadObject a.lwo\nShowObject 8 7\nx\ny\nz\nAddLight\nShadowType 1\nShadowOptions 7\n"
-            "x\ny\nz\nAddLight\nShadowType 1\nShadowOptions 7\n\nShowCamera 1 7\n\n");
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& args, const std::string& input = "") {
   TempPath in, out, err;
   in.write(input);
-  std::string command = "\"" GRAFTLING_PROGRAM_PATH "\" " + args + " <\"" + in.path() + "\" >\"" + out.path() +
-                        "\" 2>\"" + err.path() + "\"";
+  std::string command = "\"" GRAFTLING_PROGRAM_PATH "\" " + args + " <\"" + in.path() + "\" >\"" +
+                        out.path() + "\" 2>\"" + err.path() + "\"";
   int status = platform::runShellCommand(command);
   // Messages are text; the edited scene on standard output is bytes.
   return ProgramRun{status, out.read(), fromTextStream(err.read())};
@@ -52,7 +52,8 @@ TEST(CommandTest, CopyByNumberOrNameWritesTheEditedScene) {
   EXPECT_EQ(byNumber.out, armCopied());
   EXPECT_EQ(byNumber.err, "");
 
-  ProgramRun named = runProgram("copy " + quoted(scene.path()) + " --pick Arm.lwo -o " + quoted(byName.path()));
+  ProgramRun named =
+      runProgram("copy " + quoted(scene.path()) + " --pick Arm.lwo -o " + quoted(byName.path()));
   EXPECT_EQ(named.status, 0) << named.err;
   EXPECT_EQ(named.out, "");
   EXPECT_EQ(byName.read(), armCopied());
@@ -76,8 +77,8 @@ TEST(CommandTest, TreeShowsTheNewBranchBesideTheOld) {
                                           "light 1 Key\n");
 
   TempPath cycle;
-  cycle.write(sceneHead() + objectBlock("AddNullObject A", 2) + "\n" + objectBlock("AddNullObject B", 1) + "\n" +
-              sceneTail());
+  cycle.write(sceneHead() + objectBlock("AddNullObject A", 2) + "\n" + objectBlock("AddNullObject B", 1) +
+              "\n" + sceneTail());
   EXPECT_EQ(fromTextStream(runProgram("tree " + quoted(cycle.path())).out),
             cycle.path() + "\n1 A  (in a parent cycle)\n└── 2 B\n");
 }
@@ -130,7 +131,8 @@ TEST(CommandTest, FailuresExitWithAStatusAndLeaveOutUntouched) {
        "graftling: " + notScene.path() + " is not a scene text: its first line is not \"LWSC\"\n"},
       {"copy " + quoted(noCamera.path()) + " --pick 1" + toOut, 1,
        "graftling: Graftling: No camera found in the saved scene\n"},
-      {"copy " + quoted(scene.path()) + " --pick 1 --module " + quoted(scene.path() + ".missing.p") + toOut, 2, ""},
+      {"copy " + quoted(scene.path()) + " --pick 1 --module " + quoted(scene.path() + ".missing.p") + toOut,
+       2, ""},
       {"copy " + quoted(scene.path() + ".missing") + " --pick 1" + toOut, 2, ""},
   };
   for (const Case& c : cases) {
@@ -145,38 +147,51 @@ TEST(CommandTest, FailuresExitWithAStatusAndLeaveOutUntouched) {
   }
 }
 
-TEST(CommandTest, APartialCopyIsWrittenAndExitsThree) {
-  // The lamp below the hand has no "ShadowType" line before the camera, so it
-  // cannot be copied: deeper down the branch the run goes on without it.
-  const std::string openLamp = "AddLight\nLightName Lamp\nParentObject 3\n\n";
-  const std::string lights = lightBlock("Key") + "\n" + openLamp;
+TEST(CommandTest, AnOlderWritersLampIsCopiedWithItsBranch) {
+  // The lamp below the hand ends with "ShadowCasting 1" and a blank line, as
+  // older writers leave a light: it is copied up to that line.
+  const std::string olderLamp = "AddLight\nLightName Lamp\nParentObject 3\nShadowCasting 1\n\n";
+  const std::string lights = lightBlock("Key") + "\n" + olderLamp;
   TempPath scene, out;
   scene.write(sceneHead() + armObjects() + ambientLines() + lights + sceneTail());
-  const std::string partial = sceneHead() + armObjects() + objectBlock("LoadObject Objects/Arm.lwo", 1) +
-                              objectBlock("LoadObject Objects/Hand.lwo", 4) + "\n" + ambientLines() + lights +
-                              sceneTail();
-  const std::string reported = "graftling: ErrorLWPanelServices DontCreateLight\n";
-
-  ProgramRun toStdout = runProgram("copy " + quoted(scene.path()) + " --pick Arm.lwo");
-  EXPECT_EQ(toStdout.status, 3);
-  EXPECT_EQ(toStdout.out, partial);
-  EXPECT_EQ(toStdout.err, reported);
+  const std::string copied = sceneHead() + armObjects() + objectBlock("LoadObject Objects/Arm.lwo", 1) +
+                             objectBlock("LoadObject Objects/Hand.lwo", 4) + "\n" + ambientLines() + lights +
+                             "AddLight\nLightName Lamp\nParentObject 5\nShadowCasting 1\n\n" + sceneTail();
 
   ProgramRun toOut = runProgram("copy " + quoted(scene.path()) + " --pick 2 -o " + quoted(out.path()));
-  EXPECT_EQ(toOut.status, 3);
+  EXPECT_EQ(toOut.status, 0);
   EXPECT_EQ(toOut.out, "");
-  EXPECT_EQ(toOut.err, reported);
-  EXPECT_EQ(out.read(), partial);
+  EXPECT_EQ(toOut.err, "");
+  EXPECT_EQ(out.read(), copied);
+}
 
-  // The lamp as a child of the pick itself fails the run: nothing is loaded or written.
+TEST(CommandTest, AFormatGraftlingDoesNotEditChangesNothing) {
+  TempPath scene, out;
+  const std::string layers =
+      "LWSC\n3\n\nLoadObjectLayer 1 Objects/Body.lwo\nShowObject 8 7\nShadowOptions 7\n\n"
+      "LoadObjectLayer 1 Objects/Wheel.lwo\nParentItem 10000000\nShadowOptions 7\n\n"
+      "AmbientColor 255 255 255\nAmbIntensity 0.250000\n\nAddLight\nShadowType 1\n\n"
+      "ShowCamera 1 7\n\n";
+  scene.write(layers);
   const std::string previous = "previous contents\n";
   out.write(previous);
-  ProgramRun direct =
-      runProgram("copy " + quoted(scene.path()) + " --pick Hand.lwo -o " + quoted(out.path()));
-  EXPECT_EQ(direct.status, 1);
-  EXPECT_EQ(direct.out, "");
-  EXPECT_EQ(direct.err, reported);
+  ProgramRun copy = runProgram("copy " + quoted(scene.path()) + " --pick 1 -o " + quoted(out.path()));
+  EXPECT_EQ(copy.status, 1);
+  EXPECT_EQ(copy.err,
+            "graftling: Graftling: Scene format 3 is not one graftling edits; nothing was changed\n");
   EXPECT_EQ(out.read(), previous);
+
+  ProgramRun tree = runProgram("tree " + quoted(scene.path()));
+  EXPECT_EQ(tree.status, 2);
+  EXPECT_EQ(tree.out, "");
+  EXPECT_EQ(tree.err, "graftling: " + scene.path() +
+                          ": scene format 3 is not one graftling reads; it reads formats 1 and 2\n");
+
+  scene.write("LWSC\n3.1\n");
+  EXPECT_EQ(runProgram("copy " + quoted(scene.path()) + " --pick 1").status, 2);
+  EXPECT_EQ(runProgram("tree " + quoted(scene.path())).err,
+            "graftling: " + scene.path() +
+                ": scene format unknown is not one graftling reads; it reads formats 1 and 2\n");
 }
 
 TEST(CommandTest, UsageErrorsSayWhatIsWrongInOneLine) {

@@ -16,7 +16,7 @@ namespace {
 struct Edited {
   SceneLinesPtr list;
   std::vector<const SceneLine*> savedItems;
-  std::vector<const SceneLine*> copies;  // inserted item lines, in list order
+  std::vector<SceneLine*> copies;  // inserted item lines, in list order
 };
 
 Edited edited(std::string_view marked) {
@@ -32,14 +32,20 @@ Edited edited(std::string_view marked) {
   std::size_t at = 0;
   for (SceneLine* line = out.list->head; line != nullptr; line = line->next, ++at) {
     line->inserted = inserted[at];
-    if (line->kind == KindObject || line->kind == KindLight) (line->inserted ? out.copies : out.savedItems).push_back(line);
+    if (line->kind != KindObject && line->kind != KindLight) continue;
+    if (line->inserted) {
+      out.copies.push_back(line);
+    } else {
+      out.savedItems.push_back(line);
+    }
   }
   return out;
 }
 
 // The log of a run that picked saved item 0 and copied saved items to the
 // inserted items given, pair by pair; reported are saved items.
-bool check(const Edited& scene, const std::vector<std::pair<int, int>>& copied, const std::vector<int>& reported = {}) {
+bool check(const Edited& scene, const std::vector<std::pair<int, int>>& copied,
+           const std::vector<int>& reported = {}) {
   CopyLog log;
   log.root = scene.savedItems[0];
   log.rootCopy = scene.copies[0];
@@ -49,16 +55,23 @@ bool check(const Edited& scene, const std::vector<std::pair<int, int>>& copied, 
 }
 
 // Root (1) holds A (2), which holds a lamp; B (3) stands apart.
-std::string scene(std::string_view aCopyParent, std::string_view lampCopyParent, std::string_view rootCopyParent = "") {
+std::string scene(std::string_view aCopyParent, std::string_view lampCopyParent,
+                  std::string_view rootCopyParent = "") {
   return std::string("LWSC\n") +
          "AddNullObject Root\nShadowOptions 7\n\n"
          "AddNullObject A\nParentObject 1\nShadowOptions 7\n\n"
          "AddNullObject B\nShadowOptions 7\n\n"
-         "+AddNullObject Root\n" + std::string(rootCopyParent) + "+ShadowOptions 7\n"
-         "+AddNullObject A\n+ParentObject " + std::string(aCopyParent) + "\n+ShadowOptions 7\n+\n"
+         "+AddNullObject Root\n" +
+         std::string(rootCopyParent) +
+         "+ShadowOptions 7\n"
+         "+AddNullObject A\n+ParentObject " +
+         std::string(aCopyParent) +
+         "\n+ShadowOptions 7\n+\n"
          "AmbientColor 255 255 255\nAmbIntensity 0.250000\n\n"
          "AddLight\nParentObject 2\nShadowType 2\nShadowMapSize 512\n\n"
-         "+AddLight\n+ParentObject " + std::string(lampCopyParent) + "\n+ShadowType 2\n+ShadowMapSize 512\n+\n"
+         "+AddLight\n+ParentObject " +
+         std::string(lampCopyParent) +
+         "\n+ShadowType 2\n+ShadowMapSize 512\n+\n"
          "ShowCamera 1 7\n\n";
 }
 
@@ -73,14 +86,22 @@ TEST(CopiedSceneCheckTest, CopiesMustNameTheCopiesOfTheirParents) {
 
 TEST(CopiedSceneCheckTest, EveryItemOfTheBranchIsCopiedOrReported) {
   // The lamp was neither copied nor reported.
-  Edited lampLeftOut = edited(scene("4", "5"));
+  std::string text = scene("4", "5");
+  std::string withoutLampCopy = text.substr(0, text.find("+AddLight")) + "ShowCamera 1 7\n\n";
+  Edited lampLeftOut = edited(withoutLampCopy);
   EXPECT_FALSE(check(lampLeftOut, {{1, 1}}));
   EXPECT_TRUE(check(lampLeftOut, {{1, 1}}, {3}));
   // Below a reported item, nothing more is asked.
-  EXPECT_TRUE(check(lampLeftOut, {}, {1}));
+  std::string onlyRoot = withoutLampCopy.substr(0, withoutLampCopy.find("+AddNullObject A")) +
+                         withoutLampCopy.substr(withoutLampCopy.find("AmbientColor"));
+  EXPECT_TRUE(check(edited(onlyRoot), {}, {1}));
+  // New lines that no logged copy explains are damage.
+  EXPECT_FALSE(check(edited(text), {{1, 1}}, {3}));
   // A copy the log does not own, or one logged twice, is not what the run meant.
-  EXPECT_FALSE(check(lampLeftOut, {{1, 1}, {3, 2}, {3, 2}}));
-  EXPECT_FALSE(check(lampLeftOut, {{1, 1}, {2, 2}}));
+  Edited whole = edited(text);
+  EXPECT_TRUE(check(whole, {{1, 1}, {3, 2}}));
+  EXPECT_FALSE(check(whole, {{1, 1}, {3, 2}, {3, 2}}));
+  EXPECT_FALSE(check(whole, {{1, 1}, {2, 2}}));
 }
 
 TEST(CopiedSceneCheckTest, NewLinesInsideASavedBlockAreDamage) {

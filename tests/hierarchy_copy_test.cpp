@@ -1,8 +1,9 @@
+#include "copy/hierarchy_copy.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "copy/hierarchy_copy.h"
 #include "host/platform.h"
 #include "tests/alloc_failure.h"
 #include "tests/copy_test_support.h"
@@ -20,7 +21,9 @@ std::string scene(const std::string& objects, const std::string& lights = kLight
   return sceneHead() + objects + ambientLines() + lights + sceneTail();
 }
 
-std::string block(const std::string& objectLine, int parent = 0) { return objectBlock(objectLine, parent) + "\n"; }
+std::string block(const std::string& objectLine, int parent = 0) {
+  return objectBlock(objectLine, parent) + "\n";
+}
 
 TEST(CloneIndexTest, NumberInTheLastGroupAtTheEnd) {
   EXPECT_EQ(cloneIndexFromName("Arm.lwo (2)"), 2);
@@ -59,15 +62,18 @@ TEST(HierarchyCopyTest, BranchesWithLightsCopyDepthFirstInListOrder) {
   EXPECT_EQ(run.result, 1);
   std::string copies = objectBlock("AddNullObject Root", 1) + block("LoadObject Objects/A.lwo", 6) +
                        block("LoadObject Objects/G.lwo", 7) + block("LoadObject Objects/B.lwo", 6);
-  EXPECT_EQ(run.text, scene(objects + copies, lights + lightBlock("OnG", 8) + "\n" + lightBlock("OnRoot", 6) + "\n"));
+  EXPECT_EQ(run.text,
+            scene(objects + copies, lights + lightBlock("OnG", 8) + "\n" + lightBlock("OnRoot", 6) + "\n"));
 }
 
 TEST(HierarchyCopyTest, ShadowMappedLightsTakeTheirSettingsAlong) {
   // Key hangs on the root, HandSpot on the root's child A.
   std::string objects = block("AddNullObject Root") + block("LoadObject Objects/A.lwo", 1);
-  std::string lights = shadowMappedLightBlock("Key", 1) + "\n" + kLights + shadowMappedLightBlock("HandSpot", 2) + "\n";
+  std::string lights =
+      shadowMappedLightBlock("Key", 1) + "\n" + kLights + shadowMappedLightBlock("HandSpot", 2) + "\n";
   std::string copies = objectBlock("AddNullObject Root") + block("LoadObject Objects/A.lwo", 3);
-  std::string lightCopies = shadowMappedLightBlock("HandSpot", 4) + "\n" + shadowMappedLightBlock("Key", 3) + "\n";
+  std::string lightCopies =
+      shadowMappedLightBlock("HandSpot", 4) + "\n" + shadowMappedLightBlock("Key", 3) + "\n";
   CopyResult run = copyBranch(scene(objects, lights), 1);
   EXPECT_EQ(run.result, 1);
   EXPECT_TRUE(run.messages.empty());
@@ -84,12 +90,14 @@ TEST(HierarchyCopyTest, SettingsThatRunIntoTheCameraEndTheLastLight) {
   CopyResult run = copyBranch(scene(objects, lights), 1);
   EXPECT_EQ(run.result, 1);
   EXPECT_TRUE(run.messages.empty());
-  EXPECT_EQ(run.text, scene(objects + objectBlock("AddNullObject Root"), lights + shadowMappedLightBlock("Key", 2) + "\n"));
+  EXPECT_EQ(run.text, scene(objects + objectBlock("AddNullObject Root"),
+                            lights + shadowMappedLightBlock("Key", 2) + "\n"));
 }
 
 TEST(HierarchyCopyTest, PicksTheSecondLoadOfAFile) {
   std::string objects = block("LoadObject Objects/Arm.lwo") + block("LoadObject Objects/Arm.lwo") +
-                        block("LoadObject Objects/Hand.lwo", 2) + block("LoadObject Objects/HandTarget.lwo", 1);
+                        block("LoadObject Objects/Hand.lwo", 2) +
+                        block("LoadObject Objects/HandTarget.lwo", 1);
   CopyResult run = copyBranch(scene(objects), 2);
   EXPECT_EQ(run.result, 1);
   EXPECT_EQ(run.text, scene(objects + objectBlock("LoadObject Objects/Arm.lwo") +
@@ -107,16 +115,16 @@ TEST(HierarchyCopyTest, CrLfScenesGetCrLfLines) {
   std::string objects = block("AddNullObject Root") + block("LoadObject Objects/A.lwo", 1);
   CopyResult run = copyBranch(withCrLf(scene(objects)), 1);
   EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.text,
-            withCrLf(scene(objects + objectBlock("AddNullObject Root") + block("LoadObject Objects/A.lwo", 3))));
+  EXPECT_EQ(run.text, withCrLf(scene(objects + objectBlock("AddNullObject Root") +
+                                     block("LoadObject Objects/A.lwo", 3))));
 }
 
 TEST(HierarchyCopyTest, CyclesAndSelfParentsCopyEachItemOnce) {
   std::string cycle = block("LoadObject Objects/A.lwo", 2) + block("LoadObject Objects/B.lwo", 1);
   CopyResult run = copyBranch(scene(cycle), 1);
   EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.text, scene(cycle + objectBlock("LoadObject Objects/A.lwo", 2) +
-                            block("LoadObject Objects/B.lwo", 3)));
+  EXPECT_EQ(run.text,
+            scene(cycle + objectBlock("LoadObject Objects/A.lwo", 2) + block("LoadObject Objects/B.lwo", 3)));
 
   std::string self = block("LoadObject Objects/A.lwo", 1);
   CopyResult selfRun = copyBranch(scene(self), 1);
@@ -126,48 +134,52 @@ TEST(HierarchyCopyTest, CyclesAndSelfParentsCopyEachItemOnce) {
 
 TEST(HierarchyCopyTest, ChildrenOfALightAreNotSearched) {
   // A block whose parent value reads as 0 would be a child of every light.
-  std::string objects = block("AddNullObject Root") + "LoadObject Objects/Zero.lwo\nParentObject 0\nShadowOptions 7\n\n" +
+  std::string objects = block("AddNullObject Root") +
+                        "LoadObject Objects/Zero.lwo\nParentObject 0\nShadowOptions 7\n\n" +
                         "LoadObject Objects/Odd.lwo\nParentObject x\nShadowOptions 7\n\n";
   std::string lights = lightBlock("Lamp", 1) + "\n";
   CopyResult run = copyBranch(scene(objects, lights), 1);
   EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.text, scene(objects + objectBlock("AddNullObject Root"), lights + lightBlock("Lamp", 4) + "\n"));
+  EXPECT_EQ(run.text,
+            scene(objects + objectBlock("AddNullObject Root"), lights + lightBlock("Lamp", 4) + "\n"));
 }
 
 TEST(HierarchyCopyTest, FailuresAreReportedWithTheirMessages) {
   std::string objects = block("AddNullObject Root") + block("LoadObject Objects/A.lwo", 1);
   CopyResult noCamera = copyBranch(sceneHead() + objects + ambientLines() + kLights + "\n", 1);
   EXPECT_EQ(noCamera.result, 0);
-  EXPECT_EQ(noCamera.messages, (std::vector<ShownMessage>{{"Graftling:", "No camera found in the saved scene"}}));
+  EXPECT_EQ(noCamera.messages,
+            (std::vector<ShownMessage>{{"Graftling:", "No camera found in the saved scene"}}));
 
   CopyResult noLights = copyBranch(sceneHead() + objects + sceneTail(), 1);
   EXPECT_EQ(noLights.result, 0);
-  EXPECT_EQ(noLights.messages, (std::vector<ShownMessage>{{"Graftling:", "Unable to copy the picked object"}}));
+  EXPECT_EQ(noLights.messages,
+            (std::vector<ShownMessage>{{"Graftling:", "Unable to copy the picked object"}}));
 
   // The host lists an object line that the plug-in never classifies: the last one.
-  CopyResult notFound = copyBranch("LWSC\nLoadObject Objects/A.lwo", 1);
+  CopyResult notFound = copyBranch("LWSC\n1\nLoadObject Objects/A.lwo", 1);
   EXPECT_EQ(notFound.result, 0);
   EXPECT_EQ(notFound.messages,
             (std::vector<ShownMessage>{{"Graftling:", "Picked object not found in the saved scene"}}));
 }
 
-TEST(HierarchyCopyTest, AChildThatCannotBeCopiedIsReported) {
-  // A light without a "ShadowType" line after it cannot be copied.
-  const std::string openLight = "AddLight\nParentObject 2\n\n";
-  // As a direct child of the pick it fails the run.
+TEST(HierarchyCopyTest, LightsOfOlderWritersEndAtTheirBlankLine) {
+  // Older writers end a light with "ShadowCasting 1" and a blank line, and
+  // write no "ShadowType" line at all.
+  const std::string olderLight = "AddLight\nParentObject 2\nShadowCasting 1\n\n";
   std::string objects = block("AddNullObject Root") + block("AddNullObject Child", 1);
-  CopyResult direct = copyBranch(scene(objects, kLights + openLight), 2);
-  EXPECT_EQ(direct.result, 0);
-  EXPECT_EQ(direct.messages, (std::vector<ShownMessage>{{"ErrorLWPanelServices", "DontCreateLight"}}));
+  CopyResult direct = copyBranch(scene(objects, kLights + olderLight), 2);
+  EXPECT_EQ(direct.result, 1);
+  EXPECT_EQ(direct.messages, std::vector<ShownMessage>{});
+  EXPECT_EQ(direct.text, scene(objects + objectBlock("AddNullObject Child", 1),
+                               kLights + olderLight + "AddLight\nParentObject 3\nShadowCasting 1\n\n"));
 
-  // Deeper down it is skipped, and the rest of the branch is still copied.
   std::string deep = objects + block("AddNullObject Other", 2);
-  CopyResult skipped = copyBranch(scene(deep, kLights + openLight), 1);
-  EXPECT_EQ(skipped.result, 1);
-  EXPECT_EQ(skipped.messages, (std::vector<ShownMessage>{{"ErrorLWPanelServices", "DontCreateLight"}}));
-  EXPECT_EQ(skipped.text, scene(deep + objectBlock("AddNullObject Root") + block("AddNullObject Child", 4) +
-                                    block("AddNullObject Other", 5),
-                                kLights + openLight));
+  CopyResult whole = copyBranch(scene(deep, kLights + olderLight), 1);
+  EXPECT_EQ(whole.result, 1);
+  EXPECT_EQ(whole.text, scene(deep + objectBlock("AddNullObject Root") + block("AddNullObject Child", 4) +
+                                  block("AddNullObject Other", 5),
+                              kLights + olderLight + "AddLight\nParentObject 5\nShadowCasting 1\n\n"));
 }
 
 TEST(HierarchyCopyTest, StorageFailureAnywhereLeavesWholeBlocksOnly) {
@@ -176,8 +188,8 @@ TEST(HierarchyCopyTest, StorageFailureAnywhereLeavesWholeBlocksOnly) {
   std::string lights = kLights + lightBlock("Lamp", 1) + "\n";
   std::string original = scene(objects, lights);
   std::string rootCopy = objectBlock("AddNullObject Root") + block("LoadObject Objects/A.lwo", 4);
-  std::string complete = scene(objects + rootCopy + block("LoadObject Objects/G.lwo", 5),
-                               lights + lightBlock("Lamp", 4) + "\n");
+  std::string complete =
+      scene(objects + rootCopy + block("LoadObject Objects/G.lwo", 5), lights + lightBlock("Lamp", 4) + "\n");
   std::string withoutGrandchild = scene(objects + rootCopy, lights + lightBlock("Lamp", 4) + "\n");
 
   CopyResult clean = copyBranch(original, 1);

@@ -21,17 +21,18 @@ int occurrences(const std::string& text, const std::string& line) {
   return count;
 }
 
-TEST(HostileCopyTest, LightBlocksReachingPastTheCameraAreNotCopiedIntoThemselves) {
-  // No light block ends before the camera: each reaches the "ShadowType" line
-  // after it, so every copy would land inside the block it copies and the
-  // next copy would hold all earlier ones.
+TEST(HostileCopyTest, LightBlocksWithoutShadowTypeEndBeforeTheCamera) {
+  // No light block has its "ShadowType" line before the camera: each ends at
+  // its blank line, so no copy lands inside the block it copies.
   std::string lights;
   for (int i = 0; i < 40; ++i) lights += "AddLight\nParentObject 1\n\n";
   std::string scene = sceneHead() + objectBlock("AddNullObject Root") + "\n" + ambientLines() + lights +
                       "ShowCamera 1 7\nShadowType 1\n\n";
   CopyResult run = copyBranch(scene, 1);
-  EXPECT_EQ(run.result, 0);
-  EXPECT_EQ(run.messages, (std::vector<ShownMessage>{{"ErrorLWPanelServices", "DontCreateLight"}}));
+  EXPECT_EQ(run.result, 1);
+  EXPECT_EQ(run.messages, std::vector<ShownMessage>{});
+  EXPECT_EQ(occurrences(run.text, "AddLight\nParentObject 2\n\n"), 40);
+  EXPECT_EQ(occurrences(run.text, "AddLight\n"), 80);
   fuzzing::EditCheck check = fuzzing::checkInsertionsOnly(scene, run.text);
   EXPECT_TRUE(check.ok()) << check.why;
 }

@@ -85,8 +85,7 @@ std::vector<Hostile> hostileScenes() {
   all.push_back({"no ShadowOptions",
                  scene("AddNullObject A\nShowObject 8 7\n\nAddNullObject B\nParentObject 1\n\n"),
                  "1",
-                 {1},
-                 kNotCopied});
+                 {0}});
   all.push_back(
       {"no lights", scene(block("AddNullObject A") + block("AddNullObject B", 1), ""), "1", {1}, kNotCopied});
   all.push_back({"no camera",

@@ -30,7 +30,7 @@ void expectNotesMatchTexts(const SceneLines& list) {
   for (const SceneLine* line = list.head; line != nullptr; line = line->next, ++checked) {
     Keyword expected = Keyword::None;
     for (std::size_t i = 0; i < std::size(kKeywords); ++i) {
-      if (startsWith(line->text, kKeywords[i]) == 0) expected = static_cast<Keyword>(i + 1);
+      if (startsWith(line->text.view(), kKeywords[i]) == 0) expected = static_cast<Keyword>(i + 1);
     }
     ASSERT_EQ(line->text.keyword(), expected) << line->text;
     std::optional<std::string_view> value = lineValue(line);
@@ -99,20 +99,30 @@ TEST(LineStoreTest, GeneratedScenesRoundTripThroughFiles) {
   platform::removeFile(out);
 }
 
-// findChildItem as its contract reads, one block at a time, with no shortcut.
+// findChildItem as its contract reads, one block at a time, with no shortcut:
+// a block runs to its end keyword when that comes before the next item or
+// camera line, else to its first blank line or that next line; its parent
+// line stands before the end keyword.
 SceneLine* plainChildSearch(SceneLine* start, std::int32_t wanted, const SceneLine* stop) {
   for (SceneLine* line = start; line != nullptr;) {
     if (line->kind == KindObject || line->kind == KindLight) {
       std::string_view endKeyword = line->kind == KindObject ? "ShadowOptions" : "ShadowType";
-      SceneLine* end = line;
-      while (end != nullptr && startsWith(end->text, endKeyword) != 0) end = end->next;
-      SceneLine* parent = line;
-      while (parent != end && startsWith(parent->text, "ParentObject") != 0) parent = parent->next;
-      if (parent != nullptr && parent != end) {
+      SceneLine* next = line->next;
+      while (next != nullptr && next->kind != KindObject && next->kind != KindLight &&
+             next->kind != KindCamera)
+        next = next->next;
+      SceneLine* end = line->next;
+      while (end != next && startsWith(end->text.view(), endKeyword) != 0) end = end->next;
+      SceneLine* limit = end;
+      if (end == next) {
+        limit = line->next;
+        while (limit != next && limit->text.view() != "\n") limit = limit->next;
+      }
+      SceneLine* parent = line->next;
+      while (parent != limit && startsWith(parent->text.view(), "ParentObject") != 0) parent = parent->next;
+      if (parent != limit) {
         std::optional<std::string_view> value = lineValue(parent);
         if (value && decimalValue(*value) == wanted) return line;
-      } else if (end == nullptr) {
-        return nullptr;
       }
     }
     line = line->next;

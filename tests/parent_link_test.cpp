@@ -1,8 +1,9 @@
+#include "copy/parent_link.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "copy/parent_link.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -11,7 +12,7 @@ namespace {
 std::string rewritten(const std::string& text, int number, std::string_view lineEnd = "\n") {
   LinePtr line = makeLine(text);
   EXPECT_TRUE(replaceLineValue(line.get(), number, lineEnd));
-  return line->text;
+  return std::string(line->text.view());
 }
 
 TEST(ParentLinkTest, ReplaceLineValueKeepsTextUpToTheFirstSpace) {
@@ -28,8 +29,8 @@ TEST(ParentLinkTest, ReplaceLineValueKeepsTextUpToTheFirstSpace) {
 }
 
 TEST(ParentLinkTest, SetParentNumberRewritesOnlyTheFirstParentLineOfTheBlock) {
-  SceneLinesPtr object = parseSceneLines(
-      "LoadObject a\nParentObject 1\nParentObject 2\nShadowOptions 7\nParentObject 3\n\n");
+  SceneLinesPtr object =
+      parseSceneLines("LoadObject a\nParentObject 1\nParentObject 2\nShadowOptions 7\nParentObject 3\n\n");
   object->head->kind = KindObject;
   ASSERT_TRUE(setParentNumber(object->head, 42));
   EXPECT_EQ(sceneText(*object),

@@ -18,7 +18,8 @@ using testing::TempPath;
 
 std::vector<std::string> texts(const SceneLines& list) {
   std::vector<std::string> all;
-  for (const SceneLine* line = list.head; line != nullptr; line = line->next) all.push_back(line->text);
+  for (const SceneLine* line = list.head; line != nullptr; line = line->next)
+    all.emplace_back(line->text.view());
   return all;
 }
 
@@ -33,13 +34,13 @@ void expectConsistentLinks(const SceneLines& list) {
 
 TEST(SceneLinesTest, FileRoundTripsByteForByte) {
   const std::string cases[] = {
-      "LWSC\r\n1\r\n\r\nLoadObject Objects/Arm.lwo\r\n",   // CR LF line ends
+      "LWSC\r\n1\r\n\r\nLoadObject Objects/Arm.lwo\r\n",  // CR LF line ends
       "LWSC\n1\n\nViewMode 3",                            // no final newline
       std::string("LWSC\nLoad\0Object x\n\0\n", 21),      // NUL bytes
       "LWSC\n\x1a\nEnd\x1a",                              // 0x1A bytes
       "LWSC\n" + std::string(300, 'x') + "\n",            // a line of 300 bytes
-      "100% %s %d\n",                                      // printf specials
-      "",                                                  // empty file
+      "100% %s %d\n",                                     // printf specials
+      "",                                                 // empty file
   };
   for (const std::string& bytes : cases) {
     TempPath in, out;
@@ -59,8 +60,8 @@ TEST(SceneLinesTest, LongLinesAreCutIntoPiecesOf255) {
   SceneLinesPtr list = parseSceneLines(line300 + line255 + line254crlf + "end");
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(texts(*list), (std::vector<std::string>{std::string(255, 'a'), std::string(45, 'a') + "\n",
-                                                     std::string(255, 'b'), "\n",
-                                                     std::string(254, 'c') + "\r", "\n", "end"}));
+                                                    std::string(255, 'b'), "\n", std::string(254, 'c') + "\r",
+                                                    "\n", "end"}));
 }
 
 TEST(SceneLinesTest, ReadLineTextMatchesParsing) {

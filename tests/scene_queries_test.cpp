@@ -1,9 +1,10 @@
+#include "scene/scene_queries.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "scene/scene_lines.h"
-#include "scene/scene_queries.h"
 #include "tests/scene_text.h"
 
 namespace graftling {
@@ -56,8 +57,8 @@ TEST(SceneQueriesTest, FindObjectLineMatchesTheWholeFileNameOnly) {
 }
 
 TEST(SceneQueriesTest, SectionAnchors) {
-  std::string scene = sceneHead() + objectBlock("LoadObject a.lwo") + "\n" + ambientLines() + lightBlock("L") +
-                      "\n" + sceneTail();
+  std::string scene = sceneHead() + objectBlock("LoadObject a.lwo") + "\n" + ambientLines() +
+                      lightBlock("L") + "\n" + sceneTail();
   SceneLinesPtr list = parseSceneLines(scene);
   EXPECT_EQ(objectSectionEnd(*list)->text, "\n");
   EXPECT_EQ(objectSectionEnd(*list)->prev->text, "ShadowOptions 7\n");
@@ -102,14 +103,17 @@ TEST(SceneQueriesTest, FindChildItemQuirksAndMends) {
   SceneLinesPtr noValue = parseSceneLines(
       "LoadObject a\nParentObject\nShadowOptions 7\nLoadObject b\nParentObject 1\nShadowOptions 7\n\n");
   EXPECT_EQ(findChildItem(noValue->head, 1, nullptr)->text, "LoadObject b\n");
-  // A block without an end line borrows a later block's parent line.
-  SceneLinesPtr noEnd = parseSceneLines("LoadObject a\nShowObject 8 7\nLoadObject b\nParentObject 5\nShadowOptions 7\n\n");
-  EXPECT_EQ(findChildItem(noEnd->head, 5, nullptr), noEnd->head);
+  // A block without an end line ends before the next item: it never borrows
+  // a later block's parent line.
+  SceneLinesPtr noEnd =
+      parseSceneLines("LoadObject a\nShowObject 8 7\nLoadObject b\nParentObject 5\nShadowOptions 7\n\n");
+  EXPECT_EQ(findChildItem(noEnd->head, 5, nullptr), lineAt(*noEnd, 3));
   // A light's parent line after its "ShadowType" line is not its own.
   SceneLinesPtr lateParent = parseSceneLines("AddLight\nShadowType 1\nParentObject 1\n\n");
   EXPECT_EQ(findChildItem(lateParent->head, 1, nullptr), nullptr);
   // start is examined even when it is stop, and the walk then runs to the end.
-  SceneLinesPtr list = parseSceneLines("LoadObject a\nParentObject 1\nShadowOptions 7\nLoadObject b\nParentObject 1\nShadowOptions 7\n\n");
+  SceneLinesPtr list = parseSceneLines(
+      "LoadObject a\nParentObject 1\nShadowOptions 7\nLoadObject b\nParentObject 1\nShadowOptions 7\n\n");
   SceneLine* b = lineAt(*list, 4);
   EXPECT_EQ(findChildItem(list->head, 1, list->head), list->head);
   EXPECT_EQ(findChildItem(list->head->next, 1, list->head->next), b);
