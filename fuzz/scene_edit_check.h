@@ -20,21 +20,16 @@ struct EditCheck {
   bool ok() const { return why.empty(); }
 };
 
-// Allowed: edited holds every piece of original, in order and unchanged, and
-// every other piece of it is a copy of a piece of original, a blank line
-// ("\n" or "\r\n"), or a "ParentObject" piece of original with a new decimal
-// value and line end, standing in an inserted run after an object or light
-// line of that run.
+// Allowed: edited holds every piece of original, in order and unchanged, and every other piece of it is a
+// copy of a piece of original, a blank line, or, in an inserted run after an item line of that run, a
+// "ParentObject" or reference (TargetObject, GoalObject, MorphTarget) line with a new decimal value and line
+// end, its keyword beginning a line of original.
 EditCheck checkInsertionsOnly(std::string_view original, std::string_view edited);
 
-// For a run whose result was loaded, read from the texts alone. Allowed:
-// edited is original with one run of new lines after the object-section
-// anchor and one after the light-section anchor, neither inside a saved
-// item's block (a light's settings lines included); no saved object line
-// changes its number; each run is whole copied blocks, each holding one item
-// line, its first; the first is an exact copy of an object's block, and each
-// other names in its "ParentObject" line a copy of the parent of a block that
-// it copies.
+// For a run whose result was loaded, from the texts alone. Allowed: a format 1 or 2 original with one run of
+// object copies after its object anchor and one of light copies after its light anchor, outside envelopes,
+// before no saved object, blank lines as the format has them; the first copies an object's block, every other
+// hangs on a copy of its source's parent; rewritten references name copies of what their sources name.
 EditCheck checkCopiedBranch(std::string_view original, std::string_view edited);
 
 }  // namespace graftling::fuzzing
