@@ -10,7 +10,8 @@
 namespace graftling::bench {
 
 // What to generate. The branch is the picked object and every object and
-// light below it: the items one run copies.
+// light below it: the items one run copies. The layout options after seed
+// leave the tree as it is; all off, a shape gives the scenes it always gave.
 struct SceneShape {
   int objects = 0;       // object blocks, branch objects included
   int lights = 0;        // light blocks, branch lights included
@@ -18,6 +19,22 @@ struct SceneShape {
   int branchLights = 0;  // how many of the branch items are lights
   int branchDepth = 0;   // object levels below the picked object
   std::uint32_t seed = 1;
+  // Animated values as envelopes: the scene's AmbIntensity (ending the object
+  // section), the camera's ZoomFactor, LgtIntensity (the last light's always)
+  // and FlareIntensity (the first light's always) of some lights, ObjDissolve
+  // of some objects (the last one always), Metamorph of the objects that morph.
+  bool envelopes = false;
+  // 1, or 2 for Layout 5.6's layout: no "ShadowOptions" and no blank lines
+  // among objects, motions closed by "Pre/PostBehavior", an "AddCamera" block.
+  int format = 1;
+  // Format-1 lights as older writers saved them: "ShadowCasting 1" instead of
+  // "ShadowType", and "EnableShadowMaps 0" before the first light.
+  bool olderLights = false;
+  // "TargetObject" in some lights, "GoalObject" and "MorphTarget" in some
+  // objects, naming objects in and outside the branch, never the item itself.
+  // The picked object always has both: a goal in its branch when the branch
+  // has another object, a morph target outside it when one exists.
+  bool references = false;
 };
 
 struct GeneratedScene {
@@ -35,8 +52,9 @@ std::string shapeProblem(const SceneShape& shape);
 GeneratedScene generateScene(const SceneShape& shape);
 
 // A shape of about lines lines (within one block) whose branch has
-// branchItems items, a tenth of them lights, and branchDepth object levels.
-// None when the branch does not fit in a scene of that length.
+// branchItems items, a tenth of them lights, and branchDepth object levels,
+// with every layout option off. None when the branch does not fit in a scene
+// of that length.
 std::optional<SceneShape> shapeForLines(int lines, int branchItems, int branchDepth, std::uint32_t seed = 1);
 
 }  // namespace graftling::bench

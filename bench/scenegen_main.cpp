@@ -10,11 +10,15 @@ namespace {
 
 const char kUsage[] =
     "usage: graftling-scenegen [--lines N | --objects N --lights N] [--branch N] [--branch-lights N]\n"
-    "                          [--depth N] [--seed N] [-o FILE]\n"
+    "                          [--depth N] [--seed N] [--envelopes] [--format N] [--older-lights]\n"
+    "                          [--references] [-o FILE]\n"
     "Writes a scene whose picked object has a branch of --branch items (itself included),\n"
     "--depth object levels deep. With --lines, a tenth of the branch are lights and the\n"
-    "scene has about N lines. Tells the picked object, and an object without\n"
-    "children outside the branch, on standard error.\n";
+    "scene has about N lines before the lines that the layout options add. Tells the\n"
+    "picked object, and an object without children outside the branch, on standard error.\n"
+    "Layout options: --envelopes animates values as envelopes, --format 2 writes Layout\n"
+    "5.6's layout (default 1), --older-lights writes format-1 lights without ShadowType,\n"
+    "--references adds TargetObject, GoalObject and MorphTarget lines.\n";
 
 bool readNumber(const char* text, long& number) {
   char* end = nullptr;
@@ -26,13 +30,22 @@ bool readNumber(const char* text, long& number) {
 
 int main(int argc, char** argv) {
   using graftling::bench::SceneShape;
-  long lines = -1, branch = 10, depth = 4, branchLights = -1, objects = -1, lights = -1, seed = 1;
+  long lines = -1, branch = 10, depth = 4, branchLights = -1, objects = -1, lights = -1, seed = 1, format = 1;
+  bool envelopes = false, olderLights = false, references = false;
   const char* output = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
     if (option == "--help" || option == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    }
+    bool* flag = option == "--envelopes"      ? &envelopes
+                 : option == "--older-lights" ? &olderLights
+                 : option == "--references"   ? &references
+                                              : nullptr;
+    if (flag != nullptr) {
+      *flag = true;
+      continue;
     }
     if (i + 1 >= argc) {
       std::fputs(kUsage, stderr);
@@ -50,6 +63,7 @@ int main(int argc, char** argv) {
                    : option == "--objects"       ? &objects
                    : option == "--lights"        ? &lights
                    : option == "--seed"          ? &seed
+                   : option == "--format"        ? &format
                                                  : nullptr;
     if (target == nullptr || !readNumber(argument, *target)) {
       std::fprintf(stderr, "graftling-scenegen: bad option %s %s\n%s", option.c_str(), argument, kUsage);
@@ -73,6 +87,10 @@ int main(int argc, char** argv) {
                        static_cast<int>(branch),  static_cast<int>(branchLights < 0 ? 0 : branchLights),
                        static_cast<int>(depth),   static_cast<std::uint32_t>(seed)};
   }
+  shape.envelopes = envelopes;
+  shape.format = static_cast<int>(format);
+  shape.olderLights = olderLights;
+  shape.references = references;
   std::string problem = graftling::bench::shapeProblem(shape);
   if (!problem.empty()) {
     std::fprintf(stderr, "graftling-scenegen: %s\n", problem.c_str());
