@@ -85,25 +85,25 @@ bool liesWithin(const SceneLine* anchor, const SceneLine* first, const SceneLine
   return false;
 }
 
-// Copies first..last after anchor and classifies the list. Returns the copy
-// of first, or null.
-SceneLine* copyBlock(SceneLines& lines, SceneLine* anchor, SceneLine* first, SceneLine* last,
-                     bool addBlankLine, std::optional<std::int32_t> newParent) {
+}  // namespace
+
+SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first, const SceneLine* last,
+                          bool addBlankLine, std::optional<std::int32_t> newParent) {
   LineChain chain = copyRange(lines, first, last, addBlankLine, newParent);
   if (chain.empty()) return nullptr;
+  SceneLine* inserted = chain.last();
   SceneLine* copy = chain.spliceAfter(anchor);
+  anchor = inserted;
   classifyLines(lines);
   return copy;
 }
-
-}  // namespace
 
 SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n) {
   SceneLine* anchor = objectSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
   SceneLine* first = findObjectLine(lines, fileName, n);
   if (first == nullptr) return nullptr;
-  return copyBlock(lines, anchor, first, objectBlockEnd(first), false, std::nullopt);
+  return copyBlockAfter(lines, anchor, first, objectBlockEnd(first), false, std::nullopt);
 }
 
 SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent,
@@ -112,7 +112,7 @@ SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional
   if (anchor == nullptr) return nullptr;
   SceneLine* last = objectBlockEnd(itemLine);
   if (liesWithin(anchor, itemLine, last)) return nullptr;
-  return copyBlock(lines, anchor, itemLine, last, addBlankLine, newParent);
+  return copyBlockAfter(lines, anchor, itemLine, last, addBlankLine, newParent);
 }
 
 SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
@@ -122,7 +122,7 @@ SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<
   if (first == nullptr) return nullptr;
   SceneLine* last = lightBlockEnd(first);
   if (liesWithin(anchor, first, last)) return nullptr;
-  return copyBlock(lines, anchor, first, last, true, newParent);
+  return copyBlockAfter(lines, anchor, first, last, true, newParent);
 }
 
 }  // namespace graftling

@@ -31,6 +31,7 @@ class LineChain {
 
   bool empty() const { return first_ == nullptr; }
   SceneLine* first() const { return first_; }
+  SceneLine* last() const { return last_; }
 
   // Links the whole run directly after anchor; the list owns it from then
   // on. Returns the run's first line.
@@ -50,6 +51,13 @@ LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* 
 // Every copy is whole or absent: the duplicates are made and finished apart
 // from the list and linked in one step, so a failure leaves the list as it was.
 // A complete copy re-classifies the list before the operation returns.
+
+// Copies first..last after anchor, as copyRange makes the copy, classifies
+// the list and moves anchor to the last line it inserted, so that copies
+// made one after another stand in that order. Returns the copy of first, or
+// null when no copy was made.
+SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first, const SceneLine* last,
+                          bool addBlankLine, std::optional<std::int32_t> newParent);
 
 // Copies the picked object's block (the n-th object line whose value is
 // fileName, to its block's last line) after the object-section anchor, with

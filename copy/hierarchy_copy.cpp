@@ -28,9 +28,10 @@ bool isCopyable(const CopyRun& run, const SceneLine* child) {
 // Copies one item's block attached to newParent and records the source and
 // the copy as taken. Shows the error for its kind when it cannot.
 SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
-  SceneLine* copy = itemLine->kind == KindObject ? copyObjectBlock(run.lines, itemLine, newParent,
-                                                                   run.format.blankLineAfterObjectBlock)
-                                                 : copyLightBlock(run.lines, itemLine, newParent);
+  bool object = itemLine->kind == KindObject;
+  bool blankLine = !object || run.format.blankLineAfterObjectBlock;
+  SceneLine* copy = copyBlockAfter(run.lines, object ? run.objectAnchor : run.lightAnchor, itemLine,
+                                   blockLastLine(itemLine), blankLine, newParent);
   if (copy == nullptr) {
     run.log.reported.push_back(itemLine);
     showError("ErrorLWPanelServices", itemLine->kind == KindObject ? "DontCreateObj" : "DontCreateLight");
@@ -102,21 +103,25 @@ namespace {
 
 // The copy as the plug-in was first written: a copy of the picked object,
 // then a search of the live list from its head for each copied object's
-// children, each block copied and the list re-classified as it goes. It
-// serves every scene, and it is the reference for the one-pass copy.
-int copyStepByStep(SceneLines& lines, const SceneFormat& format, std::string_view fileName, std::int32_t n,
-                   SceneLine* rootLine, CopyLog& log) {
-  CopyRun run{lines, format, nullptr, lines.nextObjectNumber - 1, {}, log};
+// children, each block copied after the copies before it and the list
+// re-classified as it goes. It serves every scene, and it is the reference
+// for the one-pass copy.
+int copyStepByStep(SceneLines& lines, const SceneFormat& format, SceneLine* rootLine, CopyLog& log) {
+  CopyRun run{lines, format, objectSectionEnd(lines), lightSectionEnd(lines), nullptr, lines.nextObjectNumber - 1,
+              {}, log};
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
     if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine) run.uncopied.insert(line);
   }
-  log.rootCopy = copyRootObject(lines, fileName, n);
+  log.rootCopy = nullptr;
+  if (run.objectAnchor != nullptr) {
+    log.rootCopy = copyBlockAfter(lines, run.objectAnchor, rootLine, blockLastLine(rootLine), false, std::nullopt);
+  }
   if (log.rootCopy == nullptr) {
     showError("Graftling:", "Unable to copy the picked object");
     return 0;
   }
   std::int32_t newParent = lines.nextObjectNumber - 1;
-  SceneLine* stop = lightSectionEnd(lines);
+  SceneLine* stop = run.lightAnchor;
   if (stop == nullptr) {
     showError("Graftling:", "No camera found in the saved scene");
     return 0;
@@ -159,7 +164,7 @@ int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method, CopyMetho
     if (method == CopyMethod::Fastest) layout = readRegularLayout(lines);
     if (used != nullptr) *used = layout ? CopyMethod::Fastest : CopyMethod::StepByStep;
     int copied = layout ? copyInOnePass(lines, *layout, *format, rootLine, log)
-                        : copyStepByStep(lines, *format, fileName, n, rootLine, log);
+                        : copyStepByStep(lines, *format, rootLine, log);
     if (copied == 0) return 0;
     if (!retargetReferences(log, sceneLineEnd(lines))) throw std::bad_alloc();
     if (!checkCopiedScene(lines, log)) {

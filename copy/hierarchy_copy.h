@@ -18,13 +18,15 @@ namespace graftling {
 // a final ")", when it is 1 to 10 digits with a value of at least 1; else 1.
 std::int32_t cloneIndexFromName(std::string_view name);
 
-// What one run knows beyond the list: the end of every child search, the saved
-// scene's object count, and the object and light lines of the saved scene not
-// copied yet. Only those are copied, each once, so no copy is ever taken for a
-// child and every run ends.
+// What one run knows beyond the list: where the next object and light copies
+// go, the end of every child search, the saved scene's object count, and the
+// object and light lines of the saved scene not copied yet. Only those are
+// copied, each once, so no copy is ever taken for a child and every run ends.
 struct CopyRun {
   SceneLines& lines;
   const SceneFormat& format;
+  SceneLine* objectAnchor;
+  SceneLine* lightAnchor;
   SceneLine* stop;
   std::int32_t savedObjectCount;
   std::unordered_set<const SceneLine*> uncopied;

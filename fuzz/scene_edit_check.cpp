@@ -56,11 +56,13 @@ bool isFormattedInt32(std::string_view digits) {
   return value <= (negative ? std::int64_t{2147483648} : std::int64_t{2147483647});
 }
 
-// The value of a line that reads keyword, a space, a positive 32-bit decimal
-// and lineEnd; 0 for any other line.
-std::int64_t rewrittenValue(std::string_view line, std::string_view keyword, std::string_view lineEnd) {
-  std::size_t prefix = keyword.size() + 1;
-  if (line.size() <= prefix + lineEnd.size() || !beginsWith(line, keyword) || line[keyword.size()] != ' ' ||
+// The value of a line that reads saved's text up to its first space, then a
+// positive 32-bit decimal and lineEnd: saved rewritten. 0 for any other line.
+std::int64_t rewrittenValue(std::string_view line, std::string_view saved, std::string_view lineEnd) {
+  std::size_t space = saved.find(' ');
+  if (space == std::string_view::npos) return 0;
+  std::size_t prefix = space + 1;
+  if (line.size() <= prefix + lineEnd.size() || line.substr(0, prefix) != saved.substr(0, prefix) ||
       line.substr(line.size() - lineEnd.size()) != lineEnd)
     return 0;
   std::string_view digits = line.substr(prefix, line.size() - prefix - lineEnd.size());
@@ -100,8 +102,10 @@ class Matcher {
       : edited_(edited), pieces_(scenePieces(original)), lastPiece_(pieces_.empty() ? "" : pieces_.back()) {
     for (std::string_view piece : pieces_) {
       copies_.insert(piece);
-      if (beginsWith(piece, "ParentObject")) valueKeywords_.insert("ParentObject");
-      if (!referenceKeyword(piece).empty()) valueKeywords_.insert(referenceKeyword(piece));
+      // A rewrite keeps a line's text up to its first space, whatever stands there.
+      std::size_t space = piece.find(' ');
+      if (space != std::string_view::npos && (beginsWith(piece, "ParentObject") || !referenceKeyword(piece).empty()))
+        valueKeeps_.insert(piece.substr(0, space + 1));
     }
     // Only the file's last piece may be shorter than a full piece without an LF.
     if (!lastPiece_.empty() && lastPiece_.back() == '\n') lastPiece_ = {};
@@ -162,13 +166,12 @@ class Matcher {
       push(lastPiece_);
   }
 
-  // A parent or reference line with a keyword of original and a new value.
+  // A parent or reference line of original, up to its first space, with a new value.
   bool isNewValueLine(std::string_view line) const {
-    std::string_view keyword = beginsWith(line, "ParentObject ") ? "ParentObject" : referenceKeyword(line);
-    if (keyword.empty() || valueKeywords_.count(keyword) == 0) return false;
-    std::string_view value = line.substr(keyword.size());
-    if (value.size() < 2 || value[0] != ' ') return false;
-    value = value.substr(1, value.size() - 2);  // the LF that ends every line pushed here
+    std::size_t space = line.find(' ');
+    if (space == std::string_view::npos || valueKeeps_.count(line.substr(0, space + 1)) == 0) return false;
+    std::string_view value = line.substr(space + 1);
+    value.remove_suffix(1);  // the LF that ends every line pushed here
     if (!value.empty() && value.back() == '\r') value.remove_suffix(1);
     return isFormattedInt32(value);
   }
@@ -177,7 +180,7 @@ class Matcher {
   std::vector<std::string_view> pieces_;
   std::string_view lastPiece_;
   std::unordered_set<std::string_view> copies_;
-  std::unordered_set<std::string_view> valueKeywords_;
+  std::unordered_set<std::string_view> valueKeeps_;
 };
 
 using Pieces = std::vector<std::string_view>;
@@ -443,11 +446,8 @@ class BranchCheck {
       std::string_view line = pieces[copy.first + i];
       std::string_view saved = saved_[source.first + i];
       if (line == saved) continue;
-      if (newParent && source.first + i == source.parent &&
-          rewrittenValue(line, "ParentObject", lineEnd_) > 0)
-        continue;
-      std::string_view keyword = referenceKeyword(saved);
-      if (keyword.empty() || rewrittenValue(line, keyword, lineEnd_) <= 0) return false;
+      if (newParent && source.first + i == source.parent && rewrittenValue(line, saved, lineEnd_) > 0) continue;
+      if (referenceKeyword(saved).empty() || rewrittenValue(line, saved, lineEnd_) <= 0) return false;
     }
     return true;
   }
@@ -472,14 +472,14 @@ class BranchCheck {
     if (!root) {
       std::string_view line = run.pieces[copy.first + source.parent - source.first];
       if (!valueAfterSpace(saved_[source.parent], value) ||
-          !copiesObject(objects, rewrittenValue(line, "ParentObject", lineEnd_), value))
+          !copiesObject(objects, rewrittenValue(line, saved_[source.parent], lineEnd_), value))
         return name + " does not name the copy of its parent: \"" + excerpt(line) + "\"";
     }
     for (std::size_t reference : source.references) {
       std::string_view line = run.pieces[copy.first + reference - source.first];
       if (line == saved_[reference]) continue;
       if (!valueAfterSpace(saved_[reference], value) ||
-          !copiesObject(objects, rewrittenValue(line, referenceKeyword(saved_[reference]), lineEnd_), value))
+          !copiesObject(objects, rewrittenValue(line, saved_[reference], lineEnd_), value))
         return name + "'s \"" + excerpt(line) + "\" names no copy of what \"" + excerpt(saved_[reference]) +
                "\" names";
     }
