@@ -221,14 +221,14 @@ bool checkCopiedScene(const SceneLines& lines, const CopyLog& log) {
       if (found == sourceOfCopy.end()) {
         if (!isBlankText(line->text.view())) return false;
       } else {
-        SavedItem& source = items[found->second];
+        const SavedItem& source = items[found->second];
         runOfCopy[found->second] = r;
-        bool picked = source.line == log.root;
+        bool isRoot = source.line == log.root;
+        if (!isRoot && source.parent == nullptr) return false;
         const SceneLine* copied = line;
         for (std::size_t at = source.at;; ++at) {
           const SceneLine* original = saved[at];
-          if (!picked && source.parent == nullptr) return false;
-          if (original == source.parent && !picked) {
+          if (original == source.parent && !isRoot) {
             const SceneLine* parentCopy =
                 source.parentItem != kNone ? items[source.parentItem].copy : nullptr;
             if (parentCopy == nullptr || copied->text.keyword() != Keyword::ParentObject ||

@@ -149,7 +149,8 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
   for (std::string_view keyword : kKeywords)
     FUZZ_CHECK(findLine(list.head, keyword) == at(firstFrom(lines, 0, keyword)));
 
-  std::size_t firstLight = lines.size(), firstCamera = lines.size();
+  std::size_t firstLight = lines.size();
+  std::size_t firstCamera = firstLight;
   for (std::size_t i = lines.size(); i-- > 0;) {
     if (lines[i]->kind == KindLight) firstLight = i;
     if (lines[i]->kind == KindCamera || isWord(lines[i]->text.view(), "AddCamera")) firstCamera = i;

@@ -114,5 +114,63 @@ TEST(CopiedSceneCheckTest, NewLinesInsideASavedBlockAreDamage) {
   EXPECT_FALSE(check(edited(inB), {{1, 1}, {3, 2}}));
 }
 
+TEST(CopiedSceneCheckTest, CopiesStandTogetherAtTheEndOfTheirSectionAndOutsideEveryValue) {
+  // The root's copy is lines 2 to 3 of the marked text below; `at` names the
+  // saved line it follows.
+  auto rootCopiedAfter = [](std::string_view at) {
+    std::string text =
+        "LWSC\n1\nAddNullObject Root\nObjectMotion (unnamed)\n  9\nEndBehavior 1\nShadowOptions 7\n\n"
+        "AmbientColor 255 255 255\nAmbIntensity (envelope)\n  1\n  0.15\nEndBehavior 1\n\nEnableShadowMaps "
+        "0\n"
+        "AddLight\nShadowType 1\n\nShowCamera 1 7\n\n";
+    text.insert(text.find(at) + at.size(),
+                "+AddNullObject Root\n+ObjectMotion (unnamed)\n+  9\n"
+                "+EndBehavior 1\n+ShadowOptions 7\n");
+    return edited(text);
+  };
+  EXPECT_TRUE(check(rootCopiedAfter("ShadowOptions 7\n\n"), {}));
+  // Where the count back from the first light puts it: inside the envelope.
+  EXPECT_FALSE(check(rootCopiedAfter("  1\n"), {}));
+  EXPECT_FALSE(check(rootCopiedAfter("  0.15\n"), {}));
+  EXPECT_FALSE(check(rootCopiedAfter("AmbIntensity (envelope)\n"), {}));
+  // Outside any value, but not where the object section ends.
+  EXPECT_FALSE(check(rootCopiedAfter("EnableShadowMaps 0\n"), {}));
+  EXPECT_FALSE(check(rootCopiedAfter("ShadowOptions 7\n\nAmbientColor 255 255 255\n"), {}));
+
+  // A light copy among the object copies, and object copies split in two.
+  std::string text = scene("4", "5");
+  std::string lampCopy =
+      text.substr(text.find("+AddLight"), text.find("ShowCamera") - text.find("+AddLight"));
+  std::string lampAmongObjects = text;
+  lampAmongObjects.erase(lampAmongObjects.find(lampCopy), lampCopy.size());
+  lampAmongObjects.insert(lampAmongObjects.find("AmbientColor"), lampCopy);
+  EXPECT_FALSE(check(edited(lampAmongObjects), {{1, 1}, {3, 2}}));
+  std::string split = text;
+  std::string aCopy = split.substr(split.find("+AddNullObject A"),
+                                   split.find("AmbientColor") - split.find("+AddNullObject A"));
+  split.erase(split.find(aCopy), aCopy.size());
+  split.insert(split.find("AddNullObject B"), aCopy);
+  EXPECT_FALSE(check(edited(split), {{1, 1}, {3, 2}}));
+  EXPECT_TRUE(check(edited(text), {{1, 1}, {3, 2}}));
+}
+
+TEST(CopiedSceneCheckTest, ReferencesOfACopyNameTheCopiesOfTheBranch) {
+  auto withReferences = [](std::string_view aTarget, std::string_view rootTarget, std::string_view bTarget) {
+    return edited(std::string("LWSC\n1\nAddNullObject Root\nTargetObject 2\nShadowOptions 7\n\n") +
+                  "AddNullObject A\nParentObject 1\nMorphTarget 3\nGoalObjective 1\nShadowOptions 7\n\n" +
+                  "AddNullObject B\nTargetObject 1\nShadowOptions 7\n\n" +
+                  "+AddNullObject Root\n+TargetObject " + std::string(rootTarget) + "\n+ShadowOptions 7\n" +
+                  "+AddNullObject A\n+ParentObject 4\n+MorphTarget " + std::string(aTarget) +
+                  "\n+GoalObjective 1\n+ShadowOptions 7\n+\n" +
+                  "AmbientColor 255 255 255\nAmbIntensity 0.250000\n\nAddLight\nTargetObject " +
+                  std::string(bTarget) + "\nShadowType 1\n\nShowCamera 1 7\n\n");
+  };
+  // The root aims at A's copy; A morphs into B, outside the branch.
+  EXPECT_TRUE(check(withReferences("3", "5", "1"), {{1, 1}}));
+  EXPECT_FALSE(check(withReferences("3", "2", "1"), {{1, 1}}));
+  EXPECT_FALSE(check(withReferences("3", "4", "1"), {{1, 1}}));
+  EXPECT_FALSE(check(withReferences("5", "5", "1"), {{1, 1}}));
+}
+
 }  // namespace
 }  // namespace graftling
