@@ -83,6 +83,20 @@ TEST(CommandTest, TreeShowsTheNewBranchBesideTheOld) {
             cycle.path() + "\n1 A  (in a parent cycle)\n└── 2 B\n");
 }
 
+TEST(CommandTest, TreeDrawsAFormatTwoScene) {
+  // Format 2 begins the camera's block with "AddCamera": its parent line is
+  // the camera's, not the last light's.
+  TempPath scene;
+  scene.write(
+      "LWSC\n2\n\nLoadObject Objects/Truck.lwo\nShowObject 8 7\nLoadObject Objects/Wheel.lwo\n"
+      "ShowObject 8 7\nParentObject 1\nAmbientColor 255 255 255\nAmbIntensity 0.25\n\nAddLight\n"
+      "LightName Lamp\nParentObject 1\nShadowType 1\n\nAddCamera\nCameraName Camera\nParentObject 2\n"
+      "ShowCamera 1 7\n\n");
+  ProgramRun tree = runProgram("tree " + quoted(scene.path()));
+  EXPECT_EQ(tree.status, 0);
+  EXPECT_EQ(fromTextStream(tree.out), scene.path() + "\n1 Truck.lwo\n├── 2 Wheel.lwo\n└── light 1 Lamp\n");
+}
+
 TEST(CommandTest, ThePanelAsksOnStandardInput) {
   TempPath scene;
   scene.write(armScene());

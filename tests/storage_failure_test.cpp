@@ -12,6 +12,7 @@
 
 #include "scene/scene_lines.h"
 #include "standin/module_loader.h"
+#include "standin/session.h"
 #include "standin/stand_in_host.h"
 #include "tests/alloc_failure.h"
 #include "tests/scene_text.h"
@@ -230,10 +231,9 @@ TEST_F(StorageFailureTest, TheModulesAllocationsAreCounted) {
   EXPECT_GT(run.moments.loadBegins - run.moments.saveEnds, 100);
 }
 
-TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBehind) {
-  const std::string original = originalScene();
-  const std::string complete = expectedScene({});
-  // Any set of the deeper descendants (G, H, Lamp, Spot) may be missing.
+// The scenes a run leaves when it skips any set of the deeper descendants
+// (G, H, Lamp, Spot).
+std::set<std::string> partialScenes() {
   std::set<std::string> partial;
   const std::vector<std::size_t> deeper = {3, 4, 7, 8};
   for (unsigned mask = 1; mask < (1u << deeper.size()); ++mask) {
@@ -243,6 +243,13 @@ TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBe
     }
     partial.insert(expectedScene(skipped));
   }
+  return partial;
+}
+
+TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBehind) {
+  const std::string original = originalScene();
+  const std::string complete = expectedScene({});
+  const std::set<std::string> partial = partialScenes();
   // Reading the saved scene makes as many allocations here as in the module.
   long readAllocations = 0;
   {
@@ -314,6 +321,36 @@ TEST_F(StorageFailureTest, EveryAllocationFailingLeavesTheSceneWholeAndNothingBe
   EXPECT_GT(unchanged, 100);
   EXPECT_GT(whole, 0);
   EXPECT_GT(withoutDescendants, 0);
+}
+
+// A descendant left out for lack of storage is the one way a run loads a
+// partial copy: the command then writes it and exits 3, naming what it left.
+TEST_F(StorageFailureTest, TheCommandWritesAPartialCopyAndExitsThree) {
+  TempPath scene, out, err;
+  scene.write(originalScene());
+  const std::set<std::string> partial = partialScenes();
+  standin::CopyRequest request{scene.path(), std::to_string(kPicked), out.path(), GRAFTLING_MODULE_PATH};
+  for (long n = 1;; ++n) {
+    std::FILE* errors = std::fopen(err.c_str(), "wb");
+    ASSERT_NE(errors, nullptr);
+    int status = -1;
+    bool reached = true;
+    try {
+      AllocationFailure failure(n);
+      status = standin::runCopy(request, standin::Streams{stdin, stdout, errors});
+      reached = failure.failed();
+    } catch (const std::bad_alloc&) {
+      // The command's own storage ran out, before or after the plug-in ran.
+    }
+    std::fclose(errors);
+    removeGraftlingTempFiles();
+    ASSERT_TRUE(reached) << "no failed allocation left a descendant out";
+    if (status != standin::kExitPartialCopy) continue;
+    EXPECT_EQ(partial.count(out.read()), 1u) << out.read();
+    std::string said = err.read();
+    EXPECT_EQ(said.rfind("graftling: ErrorLWPanelServices DontCreate", 0), 0u) << said;
+    return;
+  }
 }
 
 }  // namespace
