@@ -22,9 +22,13 @@
 #include "bench/heap_meter.h"
 #include "bench/scene_generator.h"
 #include "copy/hierarchy_copy.h"
+#include "copy/one_pass_copy.h"
+#include "copy/parent_link.h"
 #include "host/platform.h"
 #include "host/service_slots.h"
+#include "scene/scene_format.h"
 #include "scene/scene_lines.h"
+#include "scene/scene_queries.h"
 #include "standin/module_loader.h"
 #include "standin/session.h"
 #include "standin/stand_in_host.h"
@@ -43,6 +47,11 @@ constexpr std::pair<int, int> kLargeCases[] = {{400000, 2000}, {2000000, 10000}}
 // minutes: it is timed in one iteration, once.
 constexpr double kOnceVisits = 1e9;
 const char kSceneName[] = "Scenes/bench.lws";
+// The same shapes in format 2, and in format 1 with envelopes and reference
+// lines: the copy must grow with them as it grows with Layout's usual layout,
+// and the rewrite of references must cost little of it.
+const char kFormat2[] = "format2";
+const char kReferences[] = "references";
 
 int countPrefix(const std::string& text, const char* keyword) {
   int count = 0;
@@ -88,6 +97,7 @@ class Stopwatch {
 struct Case {
   int requestedLines;
   SceneShape shape;
+  std::string variant;            // "" for format 1 as Layout writes it; see kVariants
   bool ready = false;             // the members below are made
   const char* problem = nullptr;  // why they cannot be
   GeneratedScene scene;
@@ -247,6 +257,34 @@ void copyBranch(benchmark::State& state, Case* c, CopyMethod method) {
 void copyStepByStep(benchmark::State& state, Case* c) { copyBranch(state, c, CopyMethod::StepByStep); }
 void copyOnePass(benchmark::State& state, Case* c) { copyBranch(state, c, CopyMethod::Fastest); }
 
+// The part of the one-pass copy that points the copies' references at the
+// copies (retargetReferences), timed alone after an untimed one-pass copy.
+void rewriteReferences(benchmark::State& state, Case* c) {
+  if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
+  standin::StandInHost host(c->scene.text, kSceneName);
+  standin::StandInHost::Services services = host.services();
+  gServices = ServiceSlots{services.messages, services.itemInfo, services.objectInfo, services.sceneInfo};
+  Stopwatch watch;
+  for (auto _ : state) {
+    SceneLinesPtr list = parseSceneLines(c->scene.text);
+    if (list == nullptr) return state.SkipWithError("the scene could not be parsed");
+    std::optional<RegularLayout> layout = readRegularLayout(*list);
+    const SceneFormat* format = editedFormat(formatNameOf(*list));
+    SceneLine* root = findObjectLine(*list, c->scene.pickedFileName, 1);
+    if (!layout || format == nullptr || root == nullptr)
+      return state.SkipWithError("the scene is not regular");
+    CopyLog log;
+    log.root = root;
+    if (copyInOnePass(*list, *layout, *format, root, log) != 1) return state.SkipWithError("the copy failed");
+    watch.start();
+    bool rewritten = retargetReferences(log, sceneLineEnd(*list));
+    watch.stop(state);
+    if (!rewritten) return state.SkipWithError("the rewrite ran out of storage");
+    releaseSceneLines(std::move(list));
+  }
+  watch.report(state);
+}
+
 void writeScene(benchmark::State& state, Case* c) {
   if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
   SceneLinesPtr edited = parseSceneLines(c->branchCopied);
@@ -378,8 +416,8 @@ class TableReporter : public benchmark::ConsoleReporter {
 };
 
 std::string name(const char* part, const Case& c) {
-  return std::string(part) + "/" + std::to_string(c.requestedLines) + "/" +
-         std::to_string(c.shape.branchItems);
+  return std::string(part) + (c.variant.empty() ? "" : "/" + c.variant) + "/" +
+         std::to_string(c.requestedLines) + "/" + std::to_string(c.shape.branchItems);
 }
 
 // A figure to three digits, in whole units with thousands separated from 1,000 on.
@@ -445,10 +483,31 @@ Worst worstCounter(const TableReporter& reporter, const char* part, const char* 
     double value = run->counters.at(counter).value;
     if (worst.where.empty() || value > worst.value) {
       worst.value = value;
-      worst.where = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
+      worst.where = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items" +
+                    (c->variant.empty() ? "" : ", " + c->variant);
     }
   }
   return worst;
+}
+
+// The case of variant with c's lines and branch; null when there is none.
+const Case* variantOf(const Case& c, const char* variant) {
+  for (const std::unique_ptr<Case>& other : gCases) {
+    if (other->variant == variant && other->requestedLines == c.requestedLines &&
+        other->shape.branchItems == c.shape.branchItems)
+      return other.get();
+  }
+  return nullptr;
+}
+
+const Run* findIn(const TableReporter& reporter, const char* part, const Case* c) {
+  return c != nullptr ? reporter.find(name(part, *c)) : nullptr;
+}
+
+// What the rewrite of references adds to the rest of the one-pass copy, in CPU time.
+double rewriteShare(const Run& rewrite, const Run& copy) {
+  double rest = cpuMs(copy) - cpuMs(rewrite);
+  return rest > 0 ? cpuMs(rewrite) / rest : 0;
 }
 
 std::string goals(const TableReporter& reporter) {
@@ -459,6 +518,7 @@ std::string goals(const TableReporter& reporter) {
   int cases = 0;
   bool all = true;
   for (const std::unique_ptr<Case>& c : gCases) {
+    if (!c->variant.empty()) continue;
     const Run* branch = reporter.find(name("commandBranch", *c));
     const Run* childless = reporter.find(name("commandChildless", *c));
     if (branch == nullptr || childless == nullptr) {
@@ -486,7 +546,7 @@ std::string goals(const TableReporter& reporter) {
         verdict(worstWall <= 2, worstCpu <= 2) + " |\n";
   }
   for (const std::unique_ptr<Case>& c : gCases) {
-    if (c->requestedLines != kLargeCases[1].first) continue;
+    if (c->requestedLines != kLargeCases[1].first || !c->variant.empty()) continue;
     std::string where = figure(c->shape.branchItems) + "-item branch, " + figure(c->lines) + " lines: ";
     if (const Run* copy = reporter.find(name("copyOnePass", *c))) {
       out += "| " + where + "copyHierarchy under 1 s | " + figure(wallMs(*copy)) + " ms wall-clock, " +
@@ -498,6 +558,36 @@ std::string goals(const TableReporter& reporter) {
              " ms wall-clock, " + figure(cpuMs(*whole)) + " ms CPU | " +
              verdict(wallMs(*whole) < 1000, cpuMs(*whole) < 1000) + " |\n";
     }
+  }
+  double worstShare = 0, worstFormat = 0;
+  std::string shareCase, formatCase;
+  for (const std::unique_ptr<Case>& c : gCases) {
+    if (!c->variant.empty()) continue;
+    std::string label = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
+    const Case* references = variantOf(*c, kReferences);
+    const Run* rewrite = findIn(reporter, "rewriteReferences", references);
+    const Run* referencesCopy = findIn(reporter, "copyOnePass", references);
+    if (rewrite != nullptr && referencesCopy != nullptr &&
+        rewriteShare(*rewrite, *referencesCopy) >= worstShare) {
+      worstShare = rewriteShare(*rewrite, *referencesCopy);
+      shareCase = label;
+    }
+    const Run* format1 = reporter.find(name("copyOnePass", *c));
+    const Run* format2 = findIn(reporter, "copyOnePass", variantOf(*c, kFormat2));
+    if (format1 != nullptr && format2 != nullptr && cpuMs(*format2) / cpuMs(*format1) >= worstFormat) {
+      worstFormat = cpuMs(*format2) / cpuMs(*format1);
+      formatCase = label;
+    }
+  }
+  if (!shareCase.empty()) {
+    out += "| the rewrite of references adds under 5% to the one-pass copy | at most " +
+           ratio(worstShare * 100, 1) + "% of the rest of the copy, CPU (" + shareCase + ") | " +
+           (worstShare < 0.05 ? "met" : "**not met**") + " |\n";
+  }
+  if (!formatCase.empty()) {
+    out += "| format-2 copies grow as format-1 copies do | format 2 ÷ format 1, one-pass CPU, at most " +
+           ratio(worstFormat, 1) + " (" + formatCase + ") | " + (worstFormat < 2 ? "met" : "**not met**") +
+           " |\n";
   }
   Worst growth = worstCounter(reporter, "copyOnePass", "peakB/line");
   if (!growth.where.empty()) {
@@ -529,9 +619,26 @@ bool writeTable(const TableReporter& reporter, const char* path) {
       "| scene lines | branch items | load ms | write ms | floor ms | activation ms | activation peak B/line "
       "| command, branch ms | command, childless ms | branch ÷ childless |\n"
       "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  std::string formats =
+      "| scene lines | branch items | one-pass ms, format 1 | one-pass ms, format 2 | format 2 ÷ format 1, "
+      "CPU "
+      "| one-pass ms, envelopes and references | rewrite of references ms | rewrite ÷ rest of the copy, CPU "
+      "|\n"
+      "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const std::unique_ptr<Case>& c : gCases) {
-    if (c->lines == 0) continue;
+    if (c->lines == 0 || !c->variant.empty()) continue;
     std::string row = "| " + figure(c->lines) + " | " + figure(c->shape.branchItems) + " | ";
+    const Run* format1 = reporter.find(name("copyOnePass", *c));
+    const Run* format2 = findIn(reporter, "copyOnePass", variantOf(*c, kFormat2));
+    const Case* references = variantOf(*c, kReferences);
+    const Run* referencesCopy = findIn(reporter, "copyOnePass", references);
+    const Run* rewrite = findIn(reporter, "rewriteReferences", references);
+    formats +=
+        row + times(format1) + " | " + times(format2) + " | " +
+        (format1 && format2 ? ratio(cpuMs(*format2), cpuMs(*format1)) : "–") + " | " + times(referencesCopy) +
+        " | " + times(rewrite) + " | " +
+        (rewrite && referencesCopy ? ratio(rewriteShare(*rewrite, *referencesCopy) * 100, 1) + "%" : "–") +
+        " |\n";
     const Run* before = reporter.find(name("copyStepByStep", *c));
     const Run* after = reporter.find(name("copyOnePass", *c));
     copies += row + times(before) + " | " + times(after) + " | " +
@@ -551,29 +658,43 @@ bool writeTable(const TableReporter& reporter, const char* path) {
   std::string text =
       "Times are wall-clock medians with the CPU time (user and system) in brackets; ¹ marks a single run of "
       "one iteration.\n\ncopyHierarchy, before (step by step) and after (one pass):\n\n" +
-      copies + "\nEnd to end:\n\n" + whole + "\nGoals:\n\n" + goals(reporter);
+      copies + "\nEnd to end:\n\n" + whole +
+      "\nThe one-pass copy by format, and the rewrite of references within it:\n\n" + formats +
+      "\nGoals:\n\n" + goals(reporter);
   std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
   bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   return std::fclose(out) == 0 && written;
 }
 
-void registerCase(int lines, int branch) {
-  using Part = void (*)(benchmark::State&, Case*);
-  const std::pair<const char*, Part> parts[] = {{"load", loadScene},
-                                                {"copyStepByStep", copyStepByStep},
-                                                {"copyOnePass", copyOnePass},
-                                                {"write", writeScene},
-                                                {"floor", floorRun},
-                                                {"activation", activation},
-                                                {"commandBranch", commandBranch},
-                                                {"commandChildless", commandChildless}};
+using Part = void (*)(benchmark::State&, Case*);
+using Parts = std::vector<std::pair<const char*, Part>>;
+
+
+void registerCase(int lines, int branch, const char* variant = "") {
+  const Parts all = {{"load", loadScene},
+                     {"copyStepByStep", copyStepByStep},
+                     {"copyOnePass", copyOnePass},
+                     {"write", writeScene},
+                     {"floor", floorRun},
+                     {"activation", activation},
+                     {"commandBranch", commandBranch},
+                     {"commandChildless", commandChildless}};
+  const Parts copies = {{"copyStepByStep", copyStepByStep}, {"copyOnePass", copyOnePass}};
+  const Parts references = {{"copyOnePass", copyOnePass}, {"rewriteReferences", rewriteReferences}};
+  std::string kind = variant;
+  const Parts& parts = kind.empty() ? all : kind == kFormat2 ? copies : references;
   std::optional<SceneShape> shape = shapeForLines(lines, branch, kBranchDepth);
   if (!shape) return;
+  shape->format = kind == kFormat2 ? 2 : 1;
+  shape->envelopes = shape->references = kind == kReferences;
   auto c = std::make_unique<Case>();
   c->requestedLines = lines;
   c->shape = *shape;
+  c->variant = kind;
   for (const auto& [part, function] : parts) {
+    // The step-by-step reference takes minutes on the largest cases: once is enough.
+    if (!kind.empty() && function == copyStepByStep && c->visits() > kOnceVisits) continue;
     benchmark::internal::Benchmark* b =
         benchmark::RegisterBenchmark(name(part, *c).c_str(), function, c.get());
     b->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -583,10 +704,12 @@ void registerCase(int lines, int branch) {
 }
 
 void registerCases() {
-  for (int lines : kSceneLines) {
-    for (int branch : kBranchItems) registerCase(lines, branch);
+  for (const char* variant : {"", kFormat2, kReferences}) {
+    for (int lines : kSceneLines) {
+      for (int branch : kBranchItems) registerCase(lines, branch, variant);
+    }
+    for (const auto& [lines, branch] : kLargeCases) registerCase(lines, branch, variant);
   }
-  for (const auto& [lines, branch] : kLargeCases) registerCase(lines, branch);
 }
 
 }  // namespace
