@@ -53,8 +53,10 @@ struct Reading {
 };
 
 // Walks the list once, head to end. Fails when a run stands before the first
-// saved line or inside a multi-line value, or when an inserted object line
-// stands before a saved one, which would renumber it.
+// saved line, inside a multi-line value, or right after a line that is not
+// blank and before one that begins no new part of the scene (a blank, item or
+// section line): that line may still be the block's. Fails too when an
+// inserted object line stands before a saved one, which would renumber it.
 bool readInsertions(const SceneLines& lines, Reading& reading) {
   bool insertedObject = false;
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
@@ -67,7 +69,12 @@ bool readInsertions(const SceneLines& lines, Reading& reading) {
       continue;
     }
     if (insertedObject && isObjectKeyword(line->text.keyword())) return false;
-    if (line->prev != nullptr && line->prev->inserted && continuesAValue(line)) return false;
+    if (line->prev != nullptr && line->prev->inserted) {
+      if (continuesAValue(line)) return false;
+      const SceneLine* before = reading.saved[reading.runs.back().after];
+      bool beginsAPart = isBlankText(line->text.view()) || isItemLine(line) || isSectionLine(line);
+      if (!isBlankText(before->text.view()) && !beginsAPart) return false;
+    }
     reading.saved.push_back(line);
   }
   return true;

@@ -73,6 +73,21 @@ TEST(SceneFormatTest, CopiesFollowTheLastObjectBlockWhateverEndsTheSection) {
   expectCopy(zooming, 1, expected);
 }
 
+TEST(SceneFormatTest, LinesThatMayStillBeTheLastBlocksAreNeverSplitOff) {
+  // Lines right after the last object's "ShadowOptions", before any blank
+  // line, may be that object's: no copy goes between them.
+  const std::string objects = object("AddNullObject Root") + "\n" + object("LoadObject Objects/Arm.lwo", 1) +
+                              "Plugin ObjReplacementHandler 1 Swap\nEndPlugin\n\n";
+  const std::string text = scene(objects, ambientLines(), lightBlock("Sun") + "\n");
+  for (CopyMethod method : {CopyMethod::Fastest, CopyMethod::StepByStep}) {
+    CopyResult run = copyBranch(text, 1, 0, method);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(
+        run.messages,
+        (std::vector<ShownMessage>{{"Graftling:", "The copy would damage this scene; nothing was changed"}}));
+  }
+}
+
 TEST(SceneFormatTest, ReferencesIntoTheBranchNameTheCopies) {
   // A rig: the truss aims at its own target null, two spots aim at it too,
   // and a wash light aims at the floor outside the rig.
