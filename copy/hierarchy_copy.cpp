@@ -132,7 +132,9 @@ int copyStepByStep(SceneLines& lines, const SceneFormat& format, SceneLine* root
     SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
     if (child == nullptr) return 1;
     if (isCopyable(run, child) && copyItemTree(run, child, newParent) == 0) return 0;
+    // A search that began at stop would run on past it, as copyItemTree's never do.
     cursor = child->next;
+    if (cursor == stop) return 1;
   }
 }
 

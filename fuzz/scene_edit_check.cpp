@@ -405,7 +405,7 @@ class BranchCheck {
   std::string insideEnvelope(std::size_t anchor, const char* copies) const {
     if (anchor + 1 == saved_.size()) return "";
     std::string_view next = saved_[anchor + 1];
-    if (!beginsWith(next, " ") && !beginsWith(next, "EndBehavior")) return "";
+    if (!beginsWith(next, " ") && !beginsWithWord(next, "EndBehavior")) return "";
     return std::string("the ") + copies + " copies stand inside an envelope, before saved line " +
            std::to_string(anchor + 2) + " \"" + excerpt(next) + "\"";
   }
