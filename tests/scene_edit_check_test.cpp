@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/scene_text.h"
+
 namespace graftling::fuzzing {
 namespace {
 
@@ -177,11 +179,6 @@ std::string sceneOld(const std::string& objectCopies, const std::string& lightCo
          lamp("2", kOldLampEnd) + "\n" + lightCopies + kCamera;
 }
 
-std::string crlf(std::string text) {
-  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, "\r");
-  return text;
-}
-
 struct Case {
   std::string original;
   std::string edited;
@@ -192,7 +189,7 @@ TEST(CopiedBranchCheckTest, CopiesInTheirFormatsPlacesAndLinksPass) {
   const std::string plain = scene1("", "");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {plain, scene1(armCopies(), lamp("6") + "\n")},
-      {crlf(plain), crlf(scene1(armCopies(), lamp("6") + "\n"))},
+      {testing::withCrLf(plain), testing::withCrLf(scene1(armCopies(), lamp("6") + "\n"))},
       {plain, scene1(armCopies(), "")},  // the lamp may have been reported
       {scene1("", "", ambientEnvelope()), scene1(armCopies(), lamp("6") + "\n", ambientEnvelope())},
       {scene2("", ""), scene2(kArmCopies2, sun("5") + "\n")},
