@@ -149,11 +149,17 @@ const std::string kTail2 =
     "  0 1 -5 0 0 0 1 1 1\n  0 0 0 0 0\n" +
     kMotionEnd2 + "ZoomFactor 3.2\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\nRenderMode 2\n\nViewMode 3\n\n";
 
+std::string parentLine(int parent) {
+  if (parent == 0) return "";
+  std::string line = "ParentObject ";
+  return line.append(std::to_string(parent)).append("\n");
+}
+
 std::string object2(std::string_view line, int parent = 0, const std::string& extra = "") {
   std::string block = std::string(line) + "\nShowObject 7 -1 0.376471 0.878431 0.941176\nGroup 0\n" +
                       "ObjectMotion (unnamed)\n  9\n  1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0\n" + kMotionEnd2 +
                       "PathAlignLookAhead 0.033\n";
-  if (parent != 0) block += "ParentObject " + std::to_string(parent) + "\n";
+  block += parentLine(parent);
   return block + extra + "IKInitialState 0\nSubPatchLevel 3 3\n";
 }
 
@@ -162,7 +168,7 @@ std::string light2(std::string_view name, int parent = 0) {
                       "\nShowLight 1 7\nLightMotion (unnamed)\n  9\n"
                       "  1\n  0 2 -2 0 0 0 1 1 1\n  0 0 0 0 0\n" +
                       kMotionEnd2;
-  if (parent != 0) block += "ParentObject " + std::to_string(parent) + "\n";
+  block += parentLine(parent);
   return block + "LightColor 255 255 255\nLgtIntensity 1\nLightType 0\nShadowType 1\nShadowColor 0 0 0\n" +
          "Plugin LightHandler 1 DistantLight\nEndPlugin\n\n";
 }
