@@ -100,9 +100,11 @@ bool isBlank(const SceneLine* line) { return line->text.view() == "\n" || line->
 
 bool isSection(const SceneLine* line) {
   std::string_view text = line->text.view();
+  bool other = line->kind == KindOther;
   return line->kind == KindCamera || line->kind == KindBackdrop || line->kind == KindRenderMode ||
-         line->kind == KindViewMode || isWord(text, "AmbientColor") || isWord(text, "AmbIntensity") ||
-         isWord(text, "AddCamera");
+         line->kind == KindViewMode ||
+         (other &&
+          (isWord(text, "AmbientColor") || isWord(text, "AmbIntensity") || isWord(text, "AddCamera")));
 }
 
 // An item's block read by index: its last line, and where its parent search
@@ -153,7 +155,8 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
   std::size_t firstCamera = firstLight;
   for (std::size_t i = lines.size(); i-- > 0;) {
     if (lines[i]->kind == KindLight) firstLight = i;
-    if (lines[i]->kind == KindCamera || isWord(lines[i]->text.view(), "AddCamera")) firstCamera = i;
+    bool addCamera = lines[i]->kind == KindOther && isWord(lines[i]->text.view(), "AddCamera");
+    if (lines[i]->kind == KindCamera || addCamera) firstCamera = i;
   }
   FUZZ_CHECK(objectSectionEnd(list) == placeAt(lines, KindObject, firstLight));
   FUZZ_CHECK(lightSectionEnd(list) == placeAt(lines, KindLight, firstCamera));

@@ -79,14 +79,16 @@ bool isSectionLine(const SceneLine* line) {
     default:
       break;
   }
+  // Like every kind, these count only on classified lines: never on the last.
   std::string_view text = line->text.view();
-  if (text.empty() || text[0] != 'A') return false;
+  if (line->kind != KindOther || text.empty() || text[0] != 'A') return false;
   return beginsWithWord(text, "AmbientColor") || beginsWithWord(text, "AmbIntensity") ||
          beginsWithWord(text, "AddCamera");
 }
 
 bool beginsCameraSection(const SceneLine* line) {
-  return line->kind == KindCamera || beginsWithWord(line->text.view(), "AddCamera");
+  return line->kind == KindCamera ||
+         (line->kind == KindOther && beginsWithWord(line->text.view(), "AddCamera"));
 }
 
 bool isSettingsLine(const SceneLine* line) {

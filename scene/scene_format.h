@@ -42,7 +42,8 @@ bool isBlankText(std::string_view text);
 bool isItemLine(const SceneLine* line);
 
 // Whether a line begins a part of the scene that is no item's: the ambient
-// lines, and the camera, backdrop, render and view lines.
+// lines, and the camera, backdrop, render and view lines. Like kinds, only
+// classified lines count, so the list's last line never does.
 bool isSectionLine(const SceneLine* line);
 
 // Whether a line may begin the camera's section: "AddCamera" or "ShowCamera";
