@@ -4,6 +4,7 @@
 
 #include "copy/parent_link.h"
 #include "scene/line_kind.h"
+#include "scene/scene_format.h"
 #include "scene/scene_queries.h"
 
 namespace graftling {
@@ -56,21 +57,30 @@ SceneLine* LineChain::spliceAfter(SceneLine* anchor) {
 }
 
 LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, bool addBlankLine,
-                    std::optional<std::int32_t> newParent) {
+                    std::optional<std::int32_t> newParent, std::vector<SceneLine*>* references) {
   LineChain chain;
+  std::size_t noted = references != nullptr ? references->size() : 0;
   // The copies are made in the list's store, beside the lines read from the file.
   for (const SceneLine* line = first;; line = line->next) {
-    if (!chain.append(lines.store.make(line->text.view()))) return LineChain();
+    SceneLine* copied = lines.store.make(line->text.view());
+    if (!chain.append(copied)) {
+      if (references != nullptr) references->resize(noted);
+      return LineChain();
+    }
+    if (references != nullptr && isReferenceLine(line)) references->push_back(copied);
     if (line == last) break;
   }
   std::string_view lineEnd = sceneLineEnd(lines);
+  bool whole = true;
   if (newParent) {
     // The chain's first line stands for the block's kind until classification.
     chain.first()->kind = first->kind;
-    if (!setParentNumber(chain.first(), *newParent, lineEnd)) return LineChain();
+    whole = setParentNumber(chain.first(), *newParent, lineEnd);
   }
-  if (addBlankLine && !chain.append(lines.store.make(lineEnd))) return LineChain();
-  return chain;
+  if (whole && addBlankLine) whole = chain.append(lines.store.make(lineEnd));
+  if (whole) return chain;
+  if (references != nullptr) references->resize(noted);
+  return LineChain();
 }
 
 namespace {
@@ -87,9 +97,10 @@ bool liesWithin(const SceneLine* anchor, const SceneLine* first, const SceneLine
 
 }  // namespace
 
-SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first, const SceneLine* last,
-                          bool addBlankLine, std::optional<std::int32_t> newParent) {
-  LineChain chain = copyRange(lines, first, last, addBlankLine, newParent);
+SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first,
+                          const SceneLine* last, bool addBlankLine, std::optional<std::int32_t> newParent,
+                          std::vector<SceneLine*>* references) {
+  LineChain chain = copyRange(lines, first, last, addBlankLine, newParent, references);
   if (chain.empty()) return nullptr;
   SceneLine* inserted = chain.last();
   SceneLine* copy = chain.spliceAfter(anchor);

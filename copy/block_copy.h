@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "scene/scene_lines.h"
 
@@ -44,9 +45,10 @@ class LineChain {
 
 // A whole copy of first..last of the list: with newParent, its first
 // "ParentObject" line before the block's end reads newParent; with
-// addBlankLine, a blank line follows. Empty when storage runs out.
+// addBlankLine, a blank line follows. Empty when storage runs out. With
+// references, the copy's reference lines are added to it once the copy is whole.
 LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, bool addBlankLine,
-                    std::optional<std::int32_t> newParent);
+                    std::optional<std::int32_t> newParent, std::vector<SceneLine*>* references = nullptr);
 
 // Every copy is whole or absent: the duplicates are made and finished apart
 // from the list and linked in one step, so a failure leaves the list as it was.
@@ -56,8 +58,9 @@ LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* 
 // the list and moves anchor to the last line it inserted, so that copies
 // made one after another stand in that order. Returns the copy of first, or
 // null when no copy was made.
-SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first, const SceneLine* last,
-                          bool addBlankLine, std::optional<std::int32_t> newParent);
+SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first,
+                          const SceneLine* last, bool addBlankLine, std::optional<std::int32_t> newParent,
+                          std::vector<SceneLine*>* references = nullptr);
 
 // Copies the picked object's block (the n-th object line whose value is
 // fileName, to its block's last line) after the object-section anchor, with

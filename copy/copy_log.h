@@ -10,8 +10,9 @@
 namespace graftling {
 
 // What a run did: the picked object's line and its copy, every other saved
-// item line it copied with the first line of that copy, and the item lines it
-// reported as not copyable.
+// item line it copied with the first line of that copy, the item lines it
+// reported as not copyable, and the lines of its copies that name an object
+// by number besides the parent line (see isReferenceLine), as copied.
 struct CopyLog {
   struct Copy {
     const SceneLine* source;
@@ -21,6 +22,7 @@ struct CopyLog {
   SceneLine* rootCopy = nullptr;
   std::vector<Copy> copies;
   std::vector<const SceneLine*> reported;
+  std::vector<SceneLine*> references;
 };
 
 }  // namespace graftling

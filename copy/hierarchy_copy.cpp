@@ -31,7 +31,7 @@ SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newPare
   bool object = itemLine->kind == KindObject;
   bool blankLine = !object || run.format.blankLineAfterObjectBlock;
   SceneLine* copy = copyBlockAfter(run.lines, object ? run.objectAnchor : run.lightAnchor, itemLine,
-                                   blockLastLine(itemLine), blankLine, newParent);
+                                   blockLastLine(itemLine), blankLine, newParent, &run.log.references);
   if (copy == nullptr) {
     run.log.reported.push_back(itemLine);
     showError("ErrorLWPanelServices", itemLine->kind == KindObject ? "DontCreateObj" : "DontCreateLight");
@@ -107,14 +107,16 @@ namespace {
 // re-classified as it goes. It serves every scene, and it is the reference
 // for the one-pass copy.
 int copyStepByStep(SceneLines& lines, const SceneFormat& format, SceneLine* rootLine, CopyLog& log) {
-  CopyRun run{lines, format, objectSectionEnd(lines), lightSectionEnd(lines), nullptr, lines.nextObjectNumber - 1,
-              {}, log};
+  CopyRun run{
+      lines, format, objectSectionEnd(lines), lightSectionEnd(lines), nullptr, lines.nextObjectNumber - 1,
+      {},    log};
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
     if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine) run.uncopied.insert(line);
   }
   log.rootCopy = nullptr;
   if (run.objectAnchor != nullptr) {
-    log.rootCopy = copyBlockAfter(lines, run.objectAnchor, rootLine, blockLastLine(rootLine), false, std::nullopt);
+    log.rootCopy = copyBlockAfter(lines, run.objectAnchor, rootLine, blockLastLine(rootLine), false,
+                                  std::nullopt, &log.references);
   }
   if (log.rootCopy == nullptr) {
     showError("Graftling:", "Unable to copy the picked object");

@@ -67,7 +67,8 @@ class OnePassRun {
         nextNumber_(layout.objectCount + 1) {}
 
   int run() {
-    LineChain rootCopy = copyRange(lines_, rootLine_, objectBlockEnd(rootLine_), false, std::nullopt);
+    LineChain rootCopy =
+        copyRange(lines_, rootLine_, objectBlockEnd(rootLine_), false, std::nullopt, &log_.references);
     if (rootCopy.empty()) {
       showError("Graftling:", "Unable to copy the picked object");
       return 0;
@@ -104,7 +105,7 @@ class OnePassRun {
     const Item& item = layout_.items[position];
     bool object = item.line->kind == KindObject;
     bool blankLine = !object || format_.blankLineAfterObjectBlock;
-    LineChain copy = copyRange(lines_, item.line, item.last, blankLine, parentNumber);
+    LineChain copy = copyRange(lines_, item.line, item.last, blankLine, parentNumber, &log_.references);
     if (copy.empty()) {
       log_.reported.push_back(item.line);
       showError("ErrorLWPanelServices", object ? "DontCreateObj" : "DontCreateLight");

@@ -59,32 +59,21 @@ bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lin
 }
 
 bool retargetReferences(const CopyLog& log, std::string_view lineEnd) {
-  std::vector<CopyLog::Copy> copies{CopyLog::Copy{log.root, log.rootCopy}};
-  copies.insert(copies.end(), log.copies.begin(), log.copies.end());
   std::vector<std::int32_t> copyNumberOf;
-  for (const CopyLog::Copy& copy : copies) {
-    if (copy.source->kind != KindObject || copy.source->objectNumber < 1) continue;
-    auto number = static_cast<std::size_t>(copy.source->objectNumber);
+  auto note = [&](const SceneLine* source, const SceneLine* copy) {
+    if (source->kind != KindObject || source->objectNumber < 1) return;
+    auto number = static_cast<std::size_t>(source->objectNumber);
     if (copyNumberOf.size() <= number) copyNumberOf.resize(number + 1, 0);
-    copyNumberOf[number] = copy.copy->objectNumber;
-  }
-  auto nextSaved = [](const SceneLine* line) {
-    do line = line->next;
-    while (line != nullptr && line->inserted);
-    return line;
+    copyNumberOf[number] = copy->objectNumber;
   };
-  for (const CopyLog::Copy& copy : copies) {
-    const SceneLine* last = blockLastLine(copy.source, nextSaved);
-    SceneLine* copied = copy.copy;
-    for (const SceneLine* line = copy.source; line != last;) {
-      line = nextSaved(line);
-      copied = copied->next;
-      if (!isReferenceLine(line)) continue;
-      std::int32_t named = referencedObject(line);
-      if (named < 1 || static_cast<std::size_t>(named) >= copyNumberOf.size()) continue;
-      std::int32_t copyNumber = copyNumberOf[static_cast<std::size_t>(named)];
-      if (copyNumber != 0 && !replaceLineValue(copied, copyNumber, lineEnd)) return false;
-    }
+  note(log.root, log.rootCopy);
+  for (const CopyLog::Copy& copy : log.copies) note(copy.source, copy.copy);
+  // A copied reference line still holds its source's text.
+  for (SceneLine* line : log.references) {
+    std::int32_t named = referencedObject(line);
+    if (named < 1 || static_cast<std::size_t>(named) >= copyNumberOf.size()) continue;
+    std::int32_t copyNumber = copyNumberOf[static_cast<std::size_t>(named)];
+    if (copyNumber != 0 && !replaceLineValue(line, copyNumber, lineEnd)) return false;
   }
   return true;
 }

@@ -21,10 +21,10 @@ bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_vi
 // only when storage ran out; the line then keeps its old text.
 bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lineEnd = "\n");
 
-// Points the reference lines of every copy in log, the picked object's copy
-// included, that name an object the run copied at that object's copy, in the
-// form of a rewritten parent line. Every other line stays as it was. Reads the
-// source blocks among the saved lines. False only when storage ran out.
+// Points the reference lines of the copies in log (log.references, the
+// picked object's copy included) that name an object the run copied at that
+// object's copy, in the form of a rewritten parent line. Every other line
+// stays as it was. False only when storage ran out.
 bool retargetReferences(const CopyLog& log, std::string_view lineEnd);
 
 }  // namespace graftling
