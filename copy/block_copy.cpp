@@ -4,7 +4,6 @@
 
 #include "copy/parent_link.h"
 #include "scene/line_kind.h"
-#include "scene/scene_format.h"
 #include "scene/scene_queries.h"
 
 namespace graftling {
@@ -56,31 +55,13 @@ SceneLine* LineChain::spliceAfter(SceneLine* anchor) {
   return std::exchange(first_, nullptr);
 }
 
-LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, bool addBlankLine,
-                    std::optional<std::int32_t> newParent, std::vector<SceneLine*>* references) {
+LineChain duplicateRange(SceneLines& lines, const SceneLine* first, const SceneLine* last) {
   LineChain chain;
-  std::size_t noted = references != nullptr ? references->size() : 0;
   // The copies are made in the list's store, beside the lines read from the file.
   for (const SceneLine* line = first;; line = line->next) {
-    SceneLine* copied = lines.store.make(line->text.view());
-    if (!chain.append(copied)) {
-      if (references != nullptr) references->resize(noted);
-      return LineChain();
-    }
-    if (references != nullptr && isReferenceLine(line)) references->push_back(copied);
-    if (line == last) break;
+    if (!chain.append(lines.store.make(line->text.view()))) return LineChain();
+    if (line == last) return chain;
   }
-  std::string_view lineEnd = sceneLineEnd(lines);
-  bool whole = true;
-  if (newParent) {
-    // The chain's first line stands for the block's kind until classification.
-    chain.first()->kind = first->kind;
-    whole = setParentNumber(chain.first(), *newParent, lineEnd);
-  }
-  if (whole && addBlankLine) whole = chain.append(lines.store.make(lineEnd));
-  if (whole) return chain;
-  if (references != nullptr) references->resize(noted);
-  return LineChain();
 }
 
 namespace {
@@ -95,13 +76,29 @@ bool liesWithin(const SceneLine* anchor, const SceneLine* first, const SceneLine
   return false;
 }
 
-}  // namespace
-
-SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first,
-                          const SceneLine* last, bool addBlankLine, std::optional<std::int32_t> newParent,
-                          std::vector<SceneLine*>* references) {
-  LineChain chain = copyRange(lines, first, last, addBlankLine, newParent, references);
+// A whole copy of the block first..last of a scene of format: with
+// newParent, its parent line reads newParent; with blankLine, a blank line
+// follows. Links it after anchor, classifies the list and moves anchor to the
+// last line inserted. The copy of first, or null when storage ran out.
+SceneLine* copyBlockAfter(SceneLines& lines, const Format1Reader& format, SceneLine*& anchor,
+                          const SceneLine* first, const SceneLine* last, bool blankLine,
+                          std::optional<std::int32_t> newParent, std::vector<SceneLine*>* references) {
+  LineChain chain = duplicateRange(lines, first, last);
   if (chain.empty()) return nullptr;
+  std::string_view lineEnd = sceneLineEnd(lines);
+  if (newParent) {
+    // The chain's first line stands for the block's kind until classification.
+    chain.first()->kind = first->kind;
+    if (!setParentNumber(chain.first(), *newParent, lineEnd, format)) return nullptr;
+  }
+  if (blankLine && !chain.append(lines.store.make(lineEnd))) return nullptr;
+  if (references != nullptr) {
+    const SceneLine* source = first;
+    for (SceneLine* copied = chain.first(); copied != nullptr; copied = copied->next, source = source->next) {
+      if (isReferenceLine(source)) references->push_back(copied);
+      if (source == last) break;
+    }
+  }
   SceneLine* inserted = chain.last();
   SceneLine* copy = chain.spliceAfter(anchor);
   anchor = inserted;
@@ -109,31 +106,47 @@ SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine
   return copy;
 }
 
-SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n) {
-  SceneLine* anchor = objectSectionEnd(lines);
+}  // namespace
+
+SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n,
+                          const Format1Reader& format, CopyPlaces* places) {
+  SceneLine* anchor =
+      places != nullptr && places->objectAnchor != nullptr ? places->objectAnchor : objectSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
   SceneLine* first = findObjectLine(lines, fileName, n);
   if (first == nullptr) return nullptr;
-  return copyBlockAfter(lines, anchor, first, objectBlockEnd(first), false, std::nullopt);
+  SceneLine* copy = copyBlockAfter(lines, format, anchor, first, objectBlockEnd(first), false, std::nullopt,
+                                   places != nullptr ? places->references : nullptr);
+  if (copy != nullptr && places != nullptr) places->objectAnchor = anchor;
+  return copy;
 }
 
 SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent,
-                           bool addBlankLine) {
-  SceneLine* anchor = objectSectionEnd(lines);
+                           const Format1Reader& format, CopyPlaces* places) {
+  SceneLine* anchor =
+      places != nullptr && places->objectAnchor != nullptr ? places->objectAnchor : objectSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
   SceneLine* last = objectBlockEnd(itemLine);
   if (liesWithin(anchor, itemLine, last)) return nullptr;
-  return copyBlockAfter(lines, anchor, itemLine, last, addBlankLine, newParent);
+  SceneLine* copy = copyBlockAfter(lines, format, anchor, itemLine, last, format.blankLineAfterObjectBlock(),
+                                   newParent, places != nullptr ? places->references : nullptr);
+  if (copy != nullptr && places != nullptr) places->objectAnchor = anchor;
+  return copy;
 }
 
-SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent) {
-  SceneLine* anchor = lightSectionEnd(lines);
+SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<std::int32_t> newParent,
+                          const Format1Reader& format, CopyPlaces* places) {
+  SceneLine* anchor =
+      places != nullptr && places->lightAnchor != nullptr ? places->lightAnchor : lightSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
   SceneLine* first = findLine(itemLine, "AddLight");
   if (first == nullptr) return nullptr;
   SceneLine* last = lightBlockEnd(first);
   if (liesWithin(anchor, first, last)) return nullptr;
-  return copyBlockAfter(lines, anchor, first, last, true, newParent);
+  SceneLine* copy = copyBlockAfter(lines, format, anchor, first, last, true, newParent,
+                                   places != nullptr ? places->references : nullptr);
+  if (copy != nullptr && places != nullptr) places->lightAnchor = anchor;
+  return copy;
 }
 
 }  // namespace graftling

@@ -1,4 +1,6 @@
-// Duplicates one object or light block at the end of its section.
+// Duplicates blocks of lines: the copy of one object or light block at the
+// end of its section, as the step-by-step copy of formats 1 and 2 makes it,
+// and the runs of new lines every copy is built from.
 #ifndef GRAFTLING_COPY_BLOCK_COPY_H_
 #define GRAFTLING_COPY_BLOCK_COPY_H_
 
@@ -8,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "scene/format1_reader.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -43,44 +46,46 @@ class LineChain {
   SceneLine* last_ = nullptr;
 };
 
-// A whole copy of first..last of the list: with newParent, its first
-// "ParentObject" line before the block's end reads newParent; with
-// addBlankLine, a blank line follows. Empty when storage runs out. With
-// references, the copy's reference lines are added to it once the copy is whole.
-LineChain copyRange(SceneLines& lines, const SceneLine* first, const SceneLine* last, bool addBlankLine,
-                    std::optional<std::int32_t> newParent, std::vector<SceneLine*>* references = nullptr);
+// Copies of first..last of the list, made in its store, in a run of their
+// own; empty when storage runs out.
+LineChain duplicateRange(SceneLines& lines, const SceneLine* first, const SceneLine* last);
+
+// Where the copies of one step-by-step run go, each after the one before it.
+// A null anchor is found afresh from the list. references, when set, gathers
+// the reference lines of the copies (see isReferenceLine) as copied.
+struct CopyPlaces {
+  SceneLine* objectAnchor = nullptr;
+  SceneLine* lightAnchor = nullptr;
+  std::vector<SceneLine*>* references = nullptr;
+};
 
 // Every copy is whole or absent: the duplicates are made and finished apart
 // from the list and linked in one step, so a failure leaves the list as it was.
-// A complete copy re-classifies the list before the operation returns.
-
-// Copies first..last after anchor, as copyRange makes the copy, classifies
-// the list and moves anchor to the last line it inserted, so that copies
-// made one after another stand in that order. Returns the copy of first, or
-// null when no copy was made.
-SceneLine* copyBlockAfter(SceneLines& lines, SceneLine*& anchor, const SceneLine* first,
-                          const SceneLine* last, bool addBlankLine, std::optional<std::int32_t> newParent,
-                          std::vector<SceneLine*>* references = nullptr);
+// A complete copy re-classifies the list and moves its anchor in places to the
+// last line it inserted before the operation returns.
 
 // Copies the picked object's block (the n-th object line whose value is
 // fileName, to its block's last line) after the object-section anchor, with
 // no blank line after it. Returns the copy of the object line, or null when
 // no copy was made.
-SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n);
+SceneLine* copyRootObject(SceneLines& lines, std::string_view fileName, std::int32_t n,
+                          const Format1Reader& format = format1Reader(), CopyPlaces* places = nullptr);
 
 // Copies the object block that begins at itemLine after the object-section
-// anchor, with a blank line after it when addBlankLine is set. A block that
+// anchor, followed by a blank line where the format writes one. A block that
 // holds the anchor before its last line is not copied. With newParent, the
-// copy's "ParentObject" line reads newParent before the copy is linked.
-// Returns the copy of itemLine, or null when no copy was made.
+// copy's parent line reads newParent before the copy is linked. Returns the
+// copy of itemLine, or null when no copy was made.
 SceneLine* copyObjectBlock(SceneLines& lines, SceneLine* itemLine,
-                           std::optional<std::int32_t> newParent = std::nullopt, bool addBlankLine = true);
+                           std::optional<std::int32_t> newParent = std::nullopt,
+                           const Format1Reader& format = format1Reader(), CopyPlaces* places = nullptr);
 
 // The same for the light block that begins at the first "AddLight" line at or
 // after itemLine, settings lines included, placed after the light-section
 // anchor and always followed by a blank line.
 SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine,
-                          std::optional<std::int32_t> newParent = std::nullopt);
+                          std::optional<std::int32_t> newParent = std::nullopt,
+                          const Format1Reader& format = format1Reader(), CopyPlaces* places = nullptr);
 
 }  // namespace graftling
 

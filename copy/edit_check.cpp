@@ -1,43 +1,20 @@
 #include "copy/edit_check.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "scene/scene_format.h"
 #include "scene/scene_queries.h"
 
 namespace graftling {
 
 namespace {
 
-// A position that no saved line has: no end, no parent, not reached.
-constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-
 // Where a saved item stands with respect to the picked object's branch.
 enum class Branch : std::uint8_t { Unknown, Visiting, Outside, Inside, BelowReported };
-
-// A saved item line as the saved scene reads it: positions count saved lines
-// only, so the lines a run inserted cannot change how it reads.
-struct SavedItem {
-  const SceneLine* line;
-  std::size_t at;
-  std::size_t end;          // its block's last line
-  const SceneLine* parent;  // its block's "ParentObject" line, or null
-  std::size_t parentItem = kNone;
-  const SceneLine* copy = nullptr;
-  bool reported = false;
-  Branch branch = Branch::Unknown;
-};
-
-bool isObjectKeyword(Keyword keyword) {
-  return keyword == Keyword::AddNullObject || keyword == Keyword::LoadObject;
-}
 
 // A run of inserted lines: the saved line it follows, and its first and last line.
 struct Run {
@@ -47,240 +24,295 @@ struct Run {
 };
 
 // The saved lines in order, and the runs of inserted lines between them.
-struct Reading {
+struct Insertions {
   std::vector<const SceneLine*> saved;
   std::vector<Run> runs;
 };
 
-// Walks the list once, head to end. Fails when a run stands before the first
-// saved line, inside a multi-line value, or right after a line that is not
-// blank and before one that begins no new part of the scene (a blank, item or
-// section line): that line may still be the block's. Fails too when an
-// inserted object line stands before a saved one, which would renumber it.
-bool readInsertions(const SceneLines& lines, Reading& reading) {
-  bool insertedObject = false;
+// Walks the list once. Fails when a run stands before the first saved line
+// or after the last, where no copy ever goes.
+bool readInsertions(const SceneLines& lines, Insertions& found) {
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
-    if (line->inserted) {
-      if (reading.saved.empty()) return false;
-      bool continuesRun = line->prev != nullptr && line->prev->inserted;
-      if (!continuesRun) reading.runs.push_back(Run{reading.saved.size() - 1, line, line});
-      reading.runs.back().last = line;
-      insertedObject = insertedObject || isObjectKeyword(line->text.keyword());
+    if (!line->inserted) {
+      found.saved.push_back(line);
       continue;
     }
-    if (insertedObject && isObjectKeyword(line->text.keyword())) return false;
-    if (line->prev != nullptr && line->prev->inserted) {
-      if (continuesAValue(line)) return false;
-      const SceneLine* before = reading.saved[reading.runs.back().after];
-      bool beginsAPart = isBlankText(line->text.view()) || isItemLine(line) || isSectionLine(line);
-      if (!isBlankText(before->text.view()) && !beginsAPart) return false;
-    }
-    reading.saved.push_back(line);
+    if (found.saved.empty() || line->next == nullptr) return false;
+    if (!line->prev->inserted) found.runs.push_back(Run{found.saved.size() - 1, line, line});
+    found.runs.back().last = line;
   }
   return true;
 }
 
-const SceneLine* nextSaved(const SceneLine* line) {
-  do line = line->next;
-  while (line != nullptr && line->inserted);
-  return line;
+// The items of a reading by their lines.
+std::unordered_map<const SceneLine*, std::size_t> itemsByLine(const SceneDescription& scene) {
+  std::unordered_map<const SceneLine*, std::size_t> byLine;
+  byLine.reserve(scene.items.size());
+  for (std::size_t i = 0; i < scene.items.size(); ++i) byLine.emplace(scene.items[i].line, i);
+  return byLine;
 }
 
-// Reads every saved item's block exactly as the copy reads it from the saved
-// scene, the lines a run inserted passed over.
-std::vector<SavedItem> readSavedItems(const std::vector<const SceneLine*>& saved) {
-  std::vector<SavedItem> items;
-  for (std::size_t at = 0; at < saved.size(); ++at) {
-    if (!isItemLine(saved[at])) continue;
-    const SceneLine* last = blockLastLine(saved[at], nextSaved);
-    std::size_t end = at;
-    while (saved[end] != last) ++end;
-    items.push_back(SavedItem{saved[at], at, end, blockParentLine(saved[at], last, nextSaved)});
+// The reading of the scene as saved, the reading of the result, and what
+// joins them.
+class Check {
+ public:
+  Check(const SceneLines& lines, const SceneReader& reader, const CopyLog& log)
+      : lines_(lines), reader_(reader), log_(log), layout_(reader.copyLayout()) {}
+
+  bool run() {
+    if (!readInsertions(lines_, insertions_)) return false;
+    saved_ = reader_.read(lines_, Reading::SavedLines);
+    result_ = reader_.read(lines_, Reading::AllLines);
+    if (saved_.problem != SceneProblem::None || result_.problem != SceneProblem::None) return false;
+    savedByLine_ = itemsByLine(saved_);
+    resultByLine_ = itemsByLine(result_);
+    return runsStandApart() && savedItemsReadAsBefore() && readCopies() && runsHoldCopiesOnly() &&
+           branchIsWhole();
   }
-  return items;
-}
 
-// Whether a run stands between an item line and its block's last line.
-bool insertsInsideABlock(const std::vector<SavedItem>& items, const std::vector<Run>& runs) {
-  std::size_t next = 0;
-  for (const Run& run : runs) {
-    while (next < items.size() && items[next].end < run.after) ++next;
-    if (next < items.size() && items[next].at <= run.after && run.after < items[next].end) return true;
-  }
-  return false;
-}
-
-// Where the copies of one section belong: after the last saved block of kind
-// before the saved line at sectionEnd, and after the blank line that follows
-// it when there is one; with no such block, after the line before sectionEnd.
-// kNone when that section has no end.
-std::size_t placeOfCopies(const std::vector<const SceneLine*>& saved, const std::vector<SavedItem>& items,
-                          LineKind kind, std::size_t sectionEnd) {
-  if (sectionEnd == kNone) return kNone;
-  const SavedItem* lastBlock = nullptr;
-  for (const SavedItem& item : items) {
-    if (item.at < sectionEnd && item.line->kind == kind) lastBlock = &item;
-  }
-  if (lastBlock == nullptr) return sectionEnd == 0 ? kNone : sectionEnd - 1;
-  std::size_t after = lastBlock->end + 1;
-  return after < sectionEnd && isBlankText(saved[after]->text.view()) ? after : lastBlock->end;
-}
-
-// The text a copied reference line must hold: its source's, or, when the
-// source names an object that the run copied, that copy's number.
-bool holdsExpectedReference(const SceneLine* source, const SceneLine* copied,
-                            const std::vector<std::size_t>& objectByNumber,
-                            const std::vector<SavedItem>& items, std::string_view lineEnd) {
-  std::string_view text = source->text.view();
-  std::size_t space = text.find(' ');
-  const SceneLine* namedCopy = nullptr;
-  if (space != std::string_view::npos) {
-    std::int64_t named = decimalValue(text.substr(space + 1));
-    if (named >= 1 && named <= static_cast<std::int64_t>(objectByNumber.size()))
-      namedCopy = items[objectByNumber[static_cast<std::size_t>(named - 1)]].copy;
-  }
-  if (namedCopy == nullptr) return copied->text.view() == text;
-  std::string expected(text.substr(0, space + 1));
-  expected += std::to_string(namedCopy->objectNumber);
-  expected += lineEnd;
-  return copied->text.view() == expected;
-}
-
-// Settles every item's place in the branch from its parent's, following each
-// chain of parents once. The picked object must already be Inside.
-void placeInBranch(std::vector<SavedItem>& items) {
-  std::vector<std::size_t> path;
-  for (std::size_t start = 0; start < items.size(); ++start) {
-    for (std::size_t at = start; at != kNone && items[at].branch == Branch::Unknown;
-         at = items[at].parentItem) {
-      items[at].branch = Branch::Visiting;
-      path.push_back(at);
+ private:
+  // Every run follows a line after which something may be inserted, and
+  // stands outside every saved block.
+  bool runsStandApart() const {
+    const std::vector<const SceneLine*>& saved = insertions_.saved;
+    std::size_t next = 0;
+    for (const Run& run : insertions_.runs) {
+      if (!reader_.mayInsertBefore(saved_, saved[run.after], saved[run.after + 1], run.after + 1))
+        return false;
+      for (; next < saved_.items.size(); ++next) {
+        const SceneItem& item = saved_.items[next];
+        if (item.kind != ItemKind::Bone && item.lastAt >= run.after) break;
+      }
+      if (next < saved_.items.size() && saved_.items[next].at <= run.after &&
+          run.after < saved_.items[next].lastAt)
+        return false;
     }
-    for (; !path.empty(); path.pop_back()) {
-      SavedItem& item = items[path.back()];
-      item.branch = Branch::Outside;
-      if (item.parentItem == kNone) continue;
-      // A parent still Visiting closes a loop that misses the picked object.
-      const SavedItem& above = items[item.parentItem];
-      if (above.branch == Branch::Inside) {
-        item.branch = above.reported ? Branch::BelowReported : Branch::Inside;
-      } else if (above.branch == Branch::BelowReported) {
-        item.branch = Branch::BelowReported;
+    return true;
+  }
+
+  // The result reads every saved item as the saved scene does: the same line,
+  // kind, index, block and bones, and references that name the same items.
+  bool savedItemsReadAsBefore() const {
+    std::size_t found = 0;
+    for (const SceneItem& item : result_.items) found += item.line->inserted ? 0 : 1;
+    if (found != saved_.items.size()) return false;
+    for (std::size_t i = 0; i < saved_.items.size(); ++i) {
+      const SceneItem& before = saved_.items[i];
+      auto after = resultByLine_.find(before.line);
+      if (after == resultByLine_.end()) return false;
+      const SceneItem& now = result_.items[after->second];
+      if (now.kind != before.kind || now.index != before.index || now.last != before.last ||
+          now.bones != before.bones || parentLine(result_, now) != parentLine(saved_, before) ||
+          now.endReference - now.firstReference != before.endReference - before.firstReference)
+        return false;
+      for (std::size_t r = 0; r < before.endReference - before.firstReference; ++r) {
+        const SceneReference& was = saved_.references[before.firstReference + r];
+        const SceneReference& is = result_.references[now.firstReference + r];
+        if (is.line != was.line || !sameItem(was.target, is.target)) return false;
       }
     }
+    return true;
   }
-}
+
+  static const SceneLine* parentLine(const SceneDescription& scene, const SceneItem& item) {
+    return item.parent == kNone ? nullptr : scene.references[item.parent].line;
+  }
+
+  // Whether a saved item of the saved reading and an item of the result's are one.
+  bool sameItem(std::size_t saved, std::size_t result) const {
+    if (saved == kNone || result == kNone) return saved == result;
+    return saved_.items[saved].line == result_.items[result].line;
+  }
+
+  // Joins each logged copy to its source and checks it line for line.
+  bool readCopies() {
+    copyOf_.assign(saved_.items.size(), kNone);
+    std::vector<std::pair<std::size_t, std::size_t>> copies;  // saved source, result copy
+    auto add = [&](const SceneLine* source, const SceneLine* copy) {
+      auto from = savedByLine_.find(source);
+      auto to = resultByLine_.find(copy);
+      if (from == savedByLine_.end() || to == resultByLine_.end() || copyOf_[from->second] != kNone)
+        return false;
+      if (!copy->inserted) return false;
+      copyOf_[from->second] = to->second;
+      copies.emplace_back(from->second, to->second);
+      return true;
+    };
+    if (log_.rootCopy == nullptr || !add(log_.root, log_.rootCopy)) return false;
+    root_ = copies.front().first;
+    if (saved_.items[root_].kind != ItemKind::Object) return false;
+    for (const CopyLog::Copy& copy : log_.copies) {
+      if (!add(copy.source, copy.copy)) return false;
+    }
+    for (const auto& [source, copy] : copies) {
+      if (!copiesLineForLine(source, copy)) return false;
+    }
+    return true;
+  }
+
+  // Whether the copy at result item copy holds the saved block of source,
+  // with its references as the run must have pointed them.
+  bool copiesLineForLine(std::size_t source, std::size_t copy) const {
+    const SceneItem& from = saved_.items[source];
+    const SceneItem& to = result_.items[copy];
+    if (to.kind != from.kind || to.bones != from.bones || to.lastAt - to.at != from.lastAt - from.at)
+      return false;
+    if (to.index > reader_.maxCopyIndex(to.kind, to.bones > 0)) return false;
+    if (to.endReference - to.firstReference != from.endReference - from.firstReference) return false;
+    for (std::int32_t bone = 1; bone <= from.bones; ++bone) {
+      const SceneItem& savedBone = saved_.items[source + static_cast<std::size_t>(bone)];
+      const SceneItem& copiedBone = result_.items[copy + static_cast<std::size_t>(bone)];
+      if (copiedBone.at - to.at != savedBone.at - from.at) return false;
+    }
+    // A copy below the picked object hangs on a copy of its source's parent.
+    if (source != root_) {
+      if (from.parent == kNone) return false;
+      std::size_t parent = saved_.references[from.parent].target;
+      if (parent == kNone || copyOf_[nodeOf(parent)] == kNone) return false;
+    }
+    std::size_t reference = from.firstReference;
+    const SceneLine* copied = to.line;
+    const SceneLine* original = from.line;
+    for (std::size_t offset = 0;; ++offset) {
+      bool isReference = reference < from.endReference && saved_.references[reference].at == from.at + offset;
+      if (isReference) {
+        if (result_.references[to.firstReference + (reference - from.firstReference)].line != copied)
+          return false;
+        if (copied->text.view() != expectedReference(reference, source == root_ && reference == from.parent))
+          return false;
+        ++reference;
+      } else if (copied->text.view() != original->text.view()) {
+        return false;
+      }
+      if (original == from.last) return copied == to.last;
+      if (copied == to.last) return false;
+      copied = copied->next;
+      original = nextSaved(original);
+    }
+  }
+
+  static const SceneLine* nextSaved(const SceneLine* line) {
+    do line = line->next;
+    while (line != nullptr && line->inserted);
+    return line;
+  }
+
+  // The item whose copy a reference to item names: a bone's object, else itself.
+  std::size_t nodeOf(std::size_t item) const {
+    const SceneItem& named = saved_.items[item];
+    return named.kind == ItemKind::Bone ? named.object : item;
+  }
+
+  // The text a copy of the saved reference line must hold: its own, or, when
+  // it names an item of the branch, the same line naming that item's copy.
+  std::string expectedReference(std::size_t reference, bool pickedParentLine) const {
+    const SceneReference& source = saved_.references[reference];
+    std::string_view text = source.line->text.view();
+    if (pickedParentLine || source.target == kNone) return std::string(text);
+    std::size_t copied = copyOf_[nodeOf(source.target)];
+    if (copied == kNone) return std::string(text);
+    const SceneItem& named = saved_.items[source.target];
+    std::string value =
+        named.kind == ItemKind::Bone
+            ? referenceValue(source.notation, ItemKind::Bone, result_.items[copied].index, named.index)
+            : referenceValue(source.notation, named.kind, result_.items[copied].index);
+    std::string expected(text.substr(0, text.find(' ') + 1));
+    expected += value;
+    expected += layout_.rewriteKeepsLineEnd ? lineEndOf(text) : sceneLineEnd(lines_);
+    return expected;
+  }
+
+  // Each run is whole copies and blank lines, object copies where the object
+  // section ends and light copies where the light section ends.
+  bool runsHoldCopiesOnly() const {
+    std::vector<bool> isCopy(result_.items.size(), false);
+    for (std::size_t copy : copyOf_) {
+      if (copy != kNone) isCopy[copy] = true;
+    }
+    std::size_t placed = 0;
+    for (const Run& run : insertions_.runs) {
+      for (const SceneLine* line = run.first;; line = line->next) {
+        auto item = resultByLine_.find(line);
+        if (item != resultByLine_.end() && isCopy[item->second]) {
+          const SceneItem& copy = result_.items[item->second];
+          std::size_t place = copy.kind == ItemKind::Object ? saved_.objectPlaceAt : saved_.lightPlaceAt;
+          if (place == kNone || run.after != place) return false;
+          ++placed;
+          for (; line != copy.last; line = line->next) {
+            if (line == run.last) return false;
+          }
+        } else if (!isBlankText(line->text.view())) {
+          return false;
+        }
+        if (line == run.last) break;
+      }
+    }
+    return placed == log_.copies.size() + 1;
+  }
+
+  // Settles every item's place in the branch from its parent's, following
+  // each chain of parents once: every item inside it was copied or reported.
+  bool branchIsWhole() const {
+    std::vector<Branch> branch(saved_.items.size(), Branch::Unknown);
+    std::vector<bool> reported(saved_.items.size(), false);
+    for (const SceneLine* line : log_.reported) {
+      auto item = savedByLine_.find(line);
+      if (item == savedByLine_.end()) return false;
+      reported[item->second] = true;
+    }
+    branch[root_] = Branch::Inside;
+    auto parentOf = [&](std::size_t item) {
+      const SceneItem& child = saved_.items[item];
+      if (child.kind != ItemKind::Object && child.kind != ItemKind::Light) return kNone;
+      if (child.parent == kNone) return kNone;
+      std::size_t parent = saved_.references[child.parent].target;
+      if (parent == kNone) return kNone;
+      parent = nodeOf(parent);
+      ItemKind kind = saved_.items[parent].kind;
+      return kind == ItemKind::Object || kind == ItemKind::Light ? parent : kNone;
+    };
+    std::vector<std::size_t> path;
+    for (std::size_t start = 0; start < saved_.items.size(); ++start) {
+      for (std::size_t at = start; at != kNone && branch[at] == Branch::Unknown; at = parentOf(at)) {
+        branch[at] = Branch::Visiting;
+        path.push_back(at);
+      }
+      for (; !path.empty(); path.pop_back()) {
+        std::size_t item = path.back();
+        branch[item] = Branch::Outside;
+        std::size_t parent = parentOf(item);
+        // A parent still Visiting closes a loop that misses the picked object.
+        if (parent == kNone) continue;
+        if (branch[parent] == Branch::Inside) {
+          branch[item] = reported[parent] ? Branch::BelowReported : Branch::Inside;
+        } else if (branch[parent] == Branch::BelowReported) {
+          branch[item] = Branch::BelowReported;
+        }
+      }
+    }
+    for (std::size_t i = 0; i < saved_.items.size(); ++i) {
+      if (branch[i] == Branch::Inside && copyOf_[i] == kNone && !reported[i]) return false;
+    }
+    return true;
+  }
+
+  const SceneLines& lines_;
+  const SceneReader& reader_;
+  const CopyLog& log_;
+  CopyLayout layout_;
+  Insertions insertions_;
+  SceneDescription saved_;
+  SceneDescription result_;
+  std::unordered_map<const SceneLine*, std::size_t> savedByLine_;
+  std::unordered_map<const SceneLine*, std::size_t> resultByLine_;
+  std::vector<std::size_t> copyOf_;  // per saved item, the result item of its copy
+  std::size_t root_ = kNone;
+};
 
 }  // namespace
 
-bool checkCopiedScene(const SceneLines& lines, const CopyLog& log) {
-  Reading reading;
-  if (!readInsertions(lines, reading)) return false;
-  const std::vector<const SceneLine*>& saved = reading.saved;
-  std::vector<SavedItem> items = readSavedItems(saved);
-  if (insertsInsideABlock(items, reading.runs)) return false;
-
-  std::vector<std::size_t> objectByNumber;
-  std::unordered_map<const SceneLine*, std::size_t> itemOf;
-  itemOf.reserve(items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    itemOf.emplace(items[i].line, i);
-    if (items[i].line->kind != KindObject) continue;
-    objectByNumber.push_back(i);
-    if (items[i].line->objectNumber != static_cast<std::int64_t>(objectByNumber.size())) return false;
-  }
-  for (SavedItem& item : items) {
-    if (item.parent == nullptr || !item.parent->text.hasNumber()) continue;
-    std::int64_t number = item.parent->text.number();
-    if (number >= 1 && number <= static_cast<std::int64_t>(objectByNumber.size()))
-      item.parentItem = objectByNumber[static_cast<std::size_t>(number - 1)];
-  }
-
-  auto root = itemOf.find(log.root);
-  if (root == itemOf.end() || log.rootCopy == nullptr) return false;
-  std::vector<CopyLog::Copy> copies{CopyLog::Copy{log.root, log.rootCopy}};
-  copies.insert(copies.end(), log.copies.begin(), log.copies.end());
-  std::unordered_map<const SceneLine*, std::size_t> sourceOfCopy;
-  for (const CopyLog::Copy& copy : copies) {
-    auto source = itemOf.find(copy.source);
-    if (source == itemOf.end() || copy.copy == nullptr || items[source->second].copy != nullptr) return false;
-    items[source->second].copy = copy.copy;
-    sourceOfCopy.emplace(copy.copy, source->second);
-  }
-  for (const SceneLine* line : log.reported) {
-    auto source = itemOf.find(line);
-    if (source == itemOf.end()) return false;
-    items[source->second].reported = true;
-  }
-  SavedItem& picked = items[root->second];
-  picked.branch = Branch::Inside;
-
-  // Each run is whole copies and blank lines: a copy is its source block line
-  // for line, but for the parent line of a copy below the picked object, which
-  // names the copy of its source's parent, and reference lines, which name the
-  // copies of the objects they name where the run copied those.
-  std::string_view lineEnd = sceneLineEnd(lines);
-  std::vector<std::size_t> runOfCopy(items.size(), kNone);
-  for (std::size_t r = 0; r < reading.runs.size(); ++r) {
-    const Run& run = reading.runs[r];
-    for (const SceneLine* line = run.first;; line = line->next) {
-      auto found = sourceOfCopy.find(line);
-      if (found == sourceOfCopy.end()) {
-        if (!isBlankText(line->text.view())) return false;
-      } else {
-        const SavedItem& source = items[found->second];
-        runOfCopy[found->second] = r;
-        bool isRoot = source.line == log.root;
-        if (!isRoot && source.parent == nullptr) return false;
-        const SceneLine* copied = line;
-        for (std::size_t at = source.at;; ++at) {
-          const SceneLine* original = saved[at];
-          if (original == source.parent && !isRoot) {
-            const SceneLine* parentCopy =
-                source.parentItem != kNone ? items[source.parentItem].copy : nullptr;
-            if (parentCopy == nullptr || copied->text.keyword() != Keyword::ParentObject ||
-                !copied->text.hasNumber() || copied->text.number() != parentCopy->objectNumber)
-              return false;
-          } else if (isReferenceLine(original)) {
-            if (!holdsExpectedReference(original, copied, objectByNumber, items, lineEnd)) return false;
-          } else if (copied->text.view() != original->text.view()) {
-            return false;
-          }
-          if (at == source.end) break;
-          if (copied == run.last) return false;
-          copied = copied->next;
-        }
-        line = copied;
-      }
-      if (line == run.last) break;
-    }
-  }
-
-  // Object copies stand together where the object section ends, light copies
-  // where the light section ends, and nothing else was inserted.
-  std::size_t firstLight = kNone;
-  std::size_t cameraSection = kNone;
-  for (std::size_t at = 0; at < saved.size(); ++at) {
-    if (firstLight == kNone && saved[at]->kind == KindLight) firstLight = at;
-    if (cameraSection == kNone && beginsCameraSection(saved[at])) cameraSection = at;
-  }
-  std::size_t objectPlace = placeOfCopies(saved, items, KindObject, firstLight);
-  std::size_t lightPlace = placeOfCopies(saved, items, KindLight, cameraSection);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (items[i].copy == nullptr) continue;
-    std::size_t place = items[i].line->kind == KindObject ? objectPlace : lightPlace;
-    if (runOfCopy[i] == kNone || place == kNone || reading.runs[runOfCopy[i]].after != place) return false;
-  }
-  for (const Run& run : reading.runs) {
-    if (run.after != objectPlace && run.after != lightPlace) return false;
-  }
-  if (picked.copy->kind != KindObject) return false;
-
-  placeInBranch(items);
-  for (const SavedItem& item : items) {
-    if (item.branch == Branch::Inside && item.copy == nullptr && !item.reported) return false;
-  }
-  return true;
+bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log) {
+  return Check(lines, reader, log).run();
 }
 
 }  // namespace graftling

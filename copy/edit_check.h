@@ -4,19 +4,24 @@
 #define GRAFTLING_COPY_EDIT_CHECK_H_
 
 #include "copy/copy_log.h"
+#include "scene/scene_format.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
 
 // True when the edited list, whose new lines carry `inserted`, keeps the
-// saved scene whole: no new line inside a saved item's block or a multi-line
-// value, every saved object keeps its number, object copies stand together
+// saved scene whole, as the scene's reader reads it twice on its own: once
+// passing over the new lines, as the scene was saved, and once whole. Every
+// saved item reads as it did, with its index and its block; no new line
+// stands inside a block or a multi-line value; object copies stand together
 // where the object section ends and light copies where the light section
-// ends, each copy is its source block line for line with its parent and
-// reference lines pointed as the run meant, and every saved item below the
-// picked object was copied or reported, or lies below one that was reported.
-// Reads the list as the copy left it, classified; linear.
-bool checkCopiedScene(const SceneLines& lines, const CopyLog& log);
+// ends; each copy is its source block line for line, but for reference lines
+// that name what their source names or, where the run copied that, its copy
+// (the picked object's own parent line stays); every copy below the picked
+// object hangs on a copy; no copy takes an index its identifier cannot hold;
+// and every saved item below the picked object was copied or reported, or
+// lies below one that was reported. Linear.
+bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log);
 
 }  // namespace graftling
 

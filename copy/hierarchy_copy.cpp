@@ -1,5 +1,6 @@
 #include "copy/hierarchy_copy.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
@@ -29,12 +30,11 @@ bool isCopyable(const CopyRun& run, const SceneLine* child) {
 // the copy as taken. Shows the error for its kind when it cannot.
 SceneLine* copyItemBlock(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
   bool object = itemLine->kind == KindObject;
-  bool blankLine = !object || run.format.blankLineAfterObjectBlock;
-  SceneLine* copy = copyBlockAfter(run.lines, object ? run.objectAnchor : run.lightAnchor, itemLine,
-                                   blockLastLine(itemLine), blankLine, newParent, &run.log.references);
+  SceneLine* copy = object ? copyObjectBlock(run.lines, itemLine, newParent, run.format, &run.places)
+                           : copyLightBlock(run.lines, itemLine, newParent, run.format, &run.places);
   if (copy == nullptr) {
     run.log.reported.push_back(itemLine);
-    showError("ErrorLWPanelServices", itemLine->kind == KindObject ? "DontCreateObj" : "DontCreateLight");
+    showError("ErrorLWPanelServices", object ? "DontCreateObj" : "DontCreateLight");
     return nullptr;
   }
   run.uncopied.erase(itemLine);
@@ -52,6 +52,20 @@ struct Frame {
 };
 
 }  // namespace
+
+std::int32_t cloneIndexFromName(std::string_view name, std::string_view fileName) {
+  std::size_t cut = fileName.find_last_of("/\\:");
+  std::string_view own = cut == std::string_view::npos ? fileName : fileName.substr(cut + 1);
+  if (name == own) return 1;
+  std::string_view added = name.substr(std::min(own.size(), name.size()));
+  if (name.substr(0, own.size()) == own && added.size() > 3 && added.substr(0, 2) == " (" &&
+      added.back() == ')') {
+    std::string_view digits = added.substr(2, added.size() - 3);
+    if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return cloneIndexFromName(added);
+  }
+  return cloneIndexFromName(name);
+}
 
 std::int32_t cloneIndexFromName(std::string_view name) {
   if (name.empty() || name.back() != ')') return 1;
@@ -84,7 +98,7 @@ int copyItemTree(CopyRun& run, SceneLine* itemLine, std::int32_t newParent) {
         continue;
       }
     }
-    SceneLine* child = findChildItem(frame.cursor, frame.item->objectNumber, run.stop);
+    SceneLine* child = findChildItem(frame.cursor, frame.item->objectNumber, run.stop, run.format);
     if (child == nullptr) {
       stack.pop_back();
       continue;
@@ -104,26 +118,27 @@ namespace {
 // The copy as the plug-in was first written: a copy of the picked object,
 // then a search of the live list from its head for each copied object's
 // children, each block copied after the copies before it and the list
-// re-classified as it goes. It serves every scene, and it is the reference
-// for the one-pass copy.
-int copyStepByStep(SceneLines& lines, const SceneFormat& format, SceneLine* rootLine, CopyLog& log) {
-  CopyRun run{
-      lines, format, objectSectionEnd(lines), lightSectionEnd(lines), nullptr, lines.nextObjectNumber - 1,
-      {},    log};
+// re-classified as it goes. It serves every scene of formats 1 and 2, and it
+// is the reference for the one-pass copy.
+int copyStepByStep(SceneLines& lines, const Format1Reader& format, std::string_view fileName, std::int32_t n,
+                   SceneLine* rootLine, CopyLog& log) {
+  CopyRun run{lines,
+              format,
+              CopyPlaces{objectSectionEnd(lines), lightSectionEnd(lines), &log.references},
+              nullptr,
+              lines.nextObjectNumber - 1,
+              {},
+              log};
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
     if ((line->kind == KindObject || line->kind == KindLight) && line != rootLine) run.uncopied.insert(line);
   }
-  log.rootCopy = nullptr;
-  if (run.objectAnchor != nullptr) {
-    log.rootCopy = copyBlockAfter(lines, run.objectAnchor, rootLine, blockLastLine(rootLine), false,
-                                  std::nullopt, &log.references);
-  }
+  SceneLine* stop = run.places.lightAnchor;
+  log.rootCopy = copyRootObject(lines, fileName, n, format, &run.places);
   if (log.rootCopy == nullptr) {
     showError("Graftling:", "Unable to copy the picked object");
     return 0;
   }
   std::int32_t newParent = lines.nextObjectNumber - 1;
-  SceneLine* stop = run.lightAnchor;
   if (stop == nullptr) {
     showError("Graftling:", "No camera found in the saved scene");
     return 0;
@@ -131,13 +146,66 @@ int copyStepByStep(SceneLines& lines, const SceneFormat& format, SceneLine* root
   run.stop = stop;
   SceneLine* cursor = lines.head;
   for (;;) {
-    SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop);
-    if (child == nullptr) return 1;
+    SceneLine* child = findChildItem(cursor, rootLine->objectNumber, stop, format);
+    if (child == nullptr) break;
     if (isCopyable(run, child) && copyItemTree(run, child, newParent) == 0) return 0;
     // A search that began at stop would run on past it, as copyItemTree's never do.
     cursor = child->next;
-    if (cursor == stop) return 1;
+    if (cursor == stop) break;
   }
+  if (!retargetReferences(log, sceneLineEnd(lines))) throw std::bad_alloc();
+  return 1;
+}
+
+// The item of the n-th object of scene whose file name is fileName.
+std::size_t findObjectItem(const SceneReader& reader, const SceneDescription& scene,
+                           std::string_view fileName, std::int32_t n) {
+  std::int32_t count = 0;
+  for (std::size_t object : scene.objects) {
+    if (reader.objectFileName(scene.items[object].line) == fileName && ++count == n) return object;
+  }
+  return kNone;
+}
+
+// A format 1 or 2 copy: in one pass where the layout allows it, else step by step.
+int copyFormat1(SceneLines& lines, const Format1Reader& format, std::string_view fileName, std::int32_t n,
+                CopyMethod method, CopyMethod* used, CopyLog& log) {
+  SceneLine* rootLine = findObjectLine(lines, fileName, n);
+  if (rootLine == nullptr) {
+    showError("Graftling:", "Picked object not found in the saved scene");
+    return 0;
+  }
+  log.root = rootLine;
+  std::optional<SceneDescription> scene;
+  if (method == CopyMethod::Fastest) scene = format.read(lines, Reading::AllLines);
+  bool onePass = scene && isRegularLayout(*scene);
+  if (used != nullptr) *used = onePass ? CopyMethod::Fastest : CopyMethod::StepByStep;
+  if (!onePass) return copyStepByStep(lines, format, fileName, n, rootLine, log);
+  std::size_t root = 0;
+  while (scene->items[root].line != rootLine) ++root;
+  return copyInOnePass(lines, format, *scene, root, log);
+}
+
+// A copy of a later format, which its reader must read whole and in order.
+int copyLaterFormat(SceneLines& lines, const SceneReader& reader, std::string_view fileName, std::int32_t n,
+                    CopyMethod* used, CopyLog& log) {
+  if (used != nullptr) *used = CopyMethod::Fastest;
+  SceneDescription scene = reader.read(lines, Reading::AllLines);
+  std::size_t root = findObjectItem(reader, scene, fileName, n);
+  if (root == kNone) {
+    showError("Graftling:", "Picked object not found in the saved scene");
+    return 0;
+  }
+  log.root = scene.items[root].line;
+  if (scene.problem == SceneProblem::NoCamera) {
+    showError("Graftling:", "No camera found in the saved scene");
+    return 0;
+  }
+  if (scene.problem != SceneProblem::None) {
+    showError("Graftling:", "The copy would damage this scene; nothing was changed");
+    return 0;
+  }
+  return copyInOnePass(lines, reader, scene, root, log);
 }
 
 }  // namespace
@@ -145,33 +213,23 @@ int copyStepByStep(SceneLines& lines, const SceneFormat& format, SceneLine* root
 int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method, CopyMethod* used) {
   if (gServices.itemInfo == nullptr || gServices.objectInfo == nullptr) return 0;
   std::string formatName = formatNameOf(lines);
-  const SceneFormat* format = editedFormat(formatName);
-  if (format == nullptr) {
+  const SceneReader* reader = readerFor(formatName);
+  if (reader == nullptr) {
     std::string why = "Scene format " + formatName + " is not one graftling edits; nothing was changed";
     showError("Graftling:", why.c_str());
     return 0;
   }
   const char* name = gServices.itemInfo->name(item);
-  std::int32_t n = cloneIndexFromName(name != nullptr ? name : "");
   const char* fileNameText = gServices.objectInfo->filename(item);
   std::string_view fileName = fileNameText != nullptr ? fileNameText : "";
-
-  SceneLine* rootLine = findObjectLine(lines, fileName, n);
-  if (rootLine == nullptr) {
-    showError("Graftling:", "Picked object not found in the saved scene");
-    return 0;
-  }
+  std::int32_t n = cloneIndexFromName(name != nullptr ? name : "", fileName);
   try {
     CopyLog log;
-    log.root = rootLine;
-    std::optional<RegularLayout> layout;
-    if (method == CopyMethod::Fastest) layout = readRegularLayout(lines);
-    if (used != nullptr) *used = layout ? CopyMethod::Fastest : CopyMethod::StepByStep;
-    int copied = layout ? copyInOnePass(lines, *layout, *format, rootLine, log)
-                        : copyStepByStep(lines, *format, rootLine, log);
+    const Format1Reader* format1 = format1ReaderFor(lines);
+    int copied = format1 != nullptr ? copyFormat1(lines, *format1, fileName, n, method, used, log)
+                                    : copyLaterFormat(lines, *reader, fileName, n, used, log);
     if (copied == 0) return 0;
-    if (!retargetReferences(log, sceneLineEnd(lines))) throw std::bad_alloc();
-    if (!checkCopiedScene(lines, log)) {
+    if (!checkCopiedScene(lines, *reader, log)) {
       showError("Graftling:", "The copy would damage this scene; nothing was changed");
       return 0;
     }

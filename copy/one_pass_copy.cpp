@@ -1,10 +1,12 @@
 #include "copy/one_pass_copy.h"
 
-#include <cstddef>
+#include <new>
 #include <optional>
-#include <utility>
+#include <string>
+#include <vector>
 
 #include "copy/block_copy.h"
+#include "copy/parent_link.h"
 #include "host/service_slots.h"
 #include "scene/line_kind.h"
 #include "scene/scene_queries.h"
@@ -13,184 +15,244 @@ namespace graftling {
 
 namespace {
 
-using Item = RegularLayout::Item;
+bool isCopyableKind(ItemKind kind) { return kind == ItemKind::Object || kind == ItemKind::Light; }
 
-// The layout's items grouped by the object number that their parent line
-// names, each group in list order: the children that the step-by-step
-// copy's searches find, in the order they find them.
+// The scene's copyable items grouped by the item they hang on, each group in
+// file order: an object's group holds what hangs on its bones too.
 class ChildIndex {
  public:
-  explicit ChildIndex(const RegularLayout& layout)
-      : first_(static_cast<std::size_t>(layout.objectCount) + 2, 0) {
-    const std::vector<Item>& items = layout.items;
-    for (const Item& item : items) {
-      if (std::optional<std::size_t> at = slot(item, layout.objectCount)) ++first_[*at + 1];
-    }
-    for (std::size_t at = 1; at < first_.size(); ++at) first_[at] += first_[at - 1];
-    children_.resize(first_.back());
-    std::vector<std::size_t> filled(first_.begin(), first_.end() - 1);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      if (std::optional<std::size_t> at = slot(items[i], layout.objectCount)) children_[filled[*at]++] = i;
+  explicit ChildIndex(const SceneDescription& scene) : first_(scene.items.size() + 2, 0) {
+    for (std::size_t pass = 0; pass < 2; ++pass) {
+      std::vector<std::size_t> filled(first_.begin(), first_.end() - 1);
+      for (std::size_t i = 0; i < scene.items.size(); ++i) {
+        std::size_t parent = parentOf(scene, i);
+        if (parent == kNone) continue;
+        if (pass == 0) {
+          ++first_[parent + 1];
+        } else {
+          children_[filled[parent]++] = i;
+        }
+      }
+      if (pass == 0) {
+        for (std::size_t at = 1; at < first_.size(); ++at) first_[at] += first_[at - 1];
+        children_.resize(first_.back());
+      }
     }
   }
 
-  // The children of object number as positions in the layout's items.
-  std::pair<std::size_t, std::size_t> childrenOf(std::int32_t number) const {
-    if (number < 1 || static_cast<std::size_t>(number) + 1 >= first_.size()) return {0, 0};
-    auto at = static_cast<std::size_t>(number);
-    return {first_[at], first_[at + 1]};
-  }
+  // The children of an item, as positions in children.
+  std::size_t begin(std::size_t item) const { return first_[item]; }
+  std::size_t end(std::size_t item) const { return first_[item + 1]; }
   std::size_t child(std::size_t position) const { return children_[position]; }
 
  private:
-  static std::optional<std::size_t> slot(const Item& item, std::int32_t objectCount) {
-    if (item.parent == nullptr) return std::nullopt;
-    std::int32_t number = item.parent->text.number();
-    if (number < 1 || number > objectCount) return std::nullopt;
-    return static_cast<std::size_t>(number);
+  // The object or light that a copyable item hangs on, or kNone.
+  static std::size_t parentOf(const SceneDescription& scene, std::size_t i) {
+    const SceneItem& item = scene.items[i];
+    if (!isCopyableKind(item.kind) || item.at >= scene.copyableEnd || item.parent == kNone) return kNone;
+    std::size_t parent = scene.references[item.parent].target;
+    if (parent == kNone) return kNone;
+    if (scene.items[parent].kind == ItemKind::Bone) parent = scene.items[parent].object;
+    return isCopyableKind(scene.items[parent].kind) ? parent : kNone;
   }
 
-  std::vector<std::size_t> first_;     // where each number's children begin in children_
-  std::vector<std::size_t> children_;  // item positions, grouped by number
+  std::vector<std::size_t> first_;     // where each item's children begin in children_
+  std::vector<std::size_t> children_;  // item positions, grouped by the item they hang on
+};
+
+// A copy's reference line waiting for every copy's index to be known.
+struct PendingReference {
+  std::size_t reference;
+  SceneLine* copy;
 };
 
 class OnePassRun {
  public:
-  OnePassRun(SceneLines& lines, const RegularLayout& layout, const SceneFormat& format, SceneLine* rootLine,
+  OnePassRun(SceneLines& lines, const SceneReader& reader, const SceneDescription& scene, std::size_t root,
              CopyLog& log)
       : lines_(lines),
-        layout_(layout),
-        format_(format),
-        index_(layout),
-        rootLine_(rootLine),
+        scene_(scene),
+        layout_(reader.copyLayout()),
+        reader_(reader),
+        index_(scene),
+        root_(root),
         log_(log),
-        nextNumber_(layout.objectCount + 1) {}
+        copyIndex_(scene.items.size(), -1),
+        lineEnd_(sceneLineEnd(lines)) {}
 
   int run() {
-    LineChain rootCopy =
-        copyRange(lines_, rootLine_, objectBlockEnd(rootLine_), false, std::nullopt, &log_.references);
-    if (rootCopy.empty()) {
+    if (!copyItem(root_)) {
       showError("Graftling:", "Unable to copy the picked object");
       return 0;
     }
-    log_.rootCopy = rootCopy.first();
-    objects_.append(std::move(rootCopy));
-    std::int32_t rootCopyNumber = nextNumber_++;
-    auto [next, end] = index_.childrenOf(rootLine_->objectNumber);
-    for (; next != end; ++next) {
+    if (tooMany_) return refuseTooMany();
+    // A child of the picked object that cannot be copied fails the run.
+    for (std::size_t next = index_.begin(root_); next != index_.end(root_); ++next) {
       std::size_t child = index_.child(next);
-      if (isRoot(child)) continue;
-      std::optional<std::int32_t> number = copyItem(child, rootCopyNumber);
-      // A child of the picked object that cannot be copied fails the run.
-      if (!number) return link(0);
-      if (*number != 0) copyDescendants(child, *number);
+      if (child == root_ || copyIndex_[child] >= 0) continue;
+      if (!copyItem(child)) return link(0);
+      if (tooMany_) return refuseTooMany();
+      if (!copyDescendants(child)) return refuseTooMany();
     }
+    rewriteReferences();
     return link(1);
   }
 
  private:
-  // An object whose children are being copied; next is the child to take.
-  struct Frame {
-    std::size_t next;
-    std::size_t end;
-    std::int32_t copyNumber;
-  };
+  // Copies an item's block onto its kind's run and notes its reference lines.
+  // False when the copy could not be made: reported, as the step-by-step copy
+  // reports it, except for the picked object, whose caller reports it.
+  bool copyItem(std::size_t item) {
+    const SceneItem& source = scene_.items[item];
+    bool object = source.kind == ItemKind::Object;
+    bool picked = item == root_;
+    bool blankAfter = picked ? layout_.blankAfterPickedObject
+                             : (object ? layout_.blankAfterObjectCopy : layout_.blankAfterLightCopy);
+    LineChain copy;
+    if (layout_.blankBeforeEachCopy && !copy.append(lines_.store.make(lineEnd_))) return reportFailure(item);
+    LineChain block = duplicateRange(lines_, source.line, source.last);
+    if (block.empty()) return reportFailure(item);
+    SceneLine* first = block.first();
+    copy.append(std::move(block));
+    if (blankAfter && !copy.append(lines_.store.make(lineEnd_))) return reportFailure(item);
+    notePendingReferences(source, first);
 
-  bool isRoot(std::size_t item) const { return layout_.items[item].line == rootLine_; }
-
-  // Copies an item, its copy hung on parentNumber, onto its kind's run. The
-  // copy's object number (0 for a light), or none when it could not be made,
-  // which is reported as the step-by-step copy reports it.
-  std::optional<std::int32_t> copyItem(std::size_t position, std::int32_t parentNumber) {
-    const Item& item = layout_.items[position];
-    bool object = item.line->kind == KindObject;
-    bool blankLine = !object || format_.blankLineAfterObjectBlock;
-    LineChain copy = copyRange(lines_, item.line, item.last, blankLine, parentNumber, &log_.references);
-    if (copy.empty()) {
-      log_.reported.push_back(item.line);
-      showError("ErrorLWPanelServices", object ? "DontCreateObj" : "DontCreateLight");
-      return std::nullopt;
+    std::int32_t index = object ? objectCopies_++ : lightCopies_++;
+    index += static_cast<std::int32_t>(object ? scene_.objects.size() : scene_.lights.size());
+    bool withBones = object && source.bones > 0;
+    if (index > reader_.maxCopyIndex(source.kind, withBones)) {
+      tooMany_ = true;
+      tooManyWithBones_ = withBones;
     }
-    log_.copies.push_back(CopyLog::Copy{item.line, copy.first()});
+    copyIndex_[item] = index;
+    if (picked) {
+      log_.rootCopy = first;
+    } else {
+      log_.copies.push_back(CopyLog::Copy{source.line, first});
+    }
     (object ? objects_ : lights_).append(std::move(copy));
-    return object ? nextNumber_++ : 0;
+    return true;
   }
 
-  // Copies the branch below an object already copied, depth first, each
-  // child in list order; a child that cannot be copied is left with its branch.
-  void copyDescendants(std::size_t object, std::int32_t copyNumber) {
-    std::vector<Frame> stack;
-    auto push = [&](std::size_t item, std::int32_t number) {
-      auto [next, end] = index_.childrenOf(layout_.items[item].line->objectNumber);
-      stack.push_back(Frame{next, end, number});
-    };
-    push(object, copyNumber);
+  bool reportFailure(std::size_t item) {
+    if (item == root_) return false;
+    bool object = scene_.items[item].kind == ItemKind::Object;
+    log_.reported.push_back(scene_.items[item].line);
+    showError("ErrorLWPanelServices", object ? "DontCreateObj" : "DontCreateLight");
+    return false;
+  }
+
+  // The reference lines of a copy stand where its source's stand in its block.
+  void notePendingReferences(const SceneItem& source, SceneLine* first) {
+    SceneLine* copied = first;
+    std::size_t at = source.at;
+    for (std::size_t reference = source.firstReference; reference != source.endReference; ++reference) {
+      for (; at != scene_.references[reference].at; ++at) copied = copied->next;
+      pending_.push_back(PendingReference{reference, copied});
+    }
+  }
+
+  // Copies the branch below an item already copied, depth first, each child
+  // in file order; a child that cannot be copied is left with its branch.
+  // False when a copy took an index its identifier cannot hold.
+  bool copyDescendants(std::size_t item) {
+    std::vector<std::size_t> stack{item};
+    std::vector<std::size_t> next{index_.begin(item)};
     while (!stack.empty()) {
-      Frame& frame = stack.back();
-      if (frame.next == frame.end) {
+      std::size_t parent = stack.back();
+      if (next.back() == index_.end(parent)) {
         stack.pop_back();
+        next.pop_back();
         continue;
       }
-      std::size_t child = index_.child(frame.next++);
-      if (isRoot(child)) continue;
-      std::optional<std::int32_t> number = copyItem(child, frame.copyNumber);
-      if (number && *number != 0) push(child, *number);
+      std::size_t child = index_.child(next.back()++);
+      if (child == root_ || copyIndex_[child] >= 0) continue;
+      if (!copyItem(child)) continue;
+      if (tooMany_) return false;
+      stack.push_back(child);
+      next.push_back(index_.begin(child));
+    }
+    return true;
+  }
+
+  // The value that names the copy of what a reference names, or none when the
+  // run did not copy it.
+  std::optional<std::string> copyValue(const SceneReference& reference) const {
+    if (reference.target == kNone) return std::nullopt;
+    const SceneItem& target = scene_.items[reference.target];
+    std::size_t copied = target.kind == ItemKind::Bone ? target.object : reference.target;
+    if (copyIndex_[copied] < 0) return std::nullopt;
+    if (target.kind == ItemKind::Bone)
+      return referenceValue(reference.notation, ItemKind::Bone, copyIndex_[copied], target.index);
+    return referenceValue(reference.notation, target.kind, copyIndex_[copied]);
+  }
+
+  // Points every reference of the copies that names an item of the branch at
+  // that item's copy; the picked object's own parent line stays as it is.
+  void rewriteReferences() {
+    std::size_t rootParent = scene_.items[root_].parent;
+    for (const PendingReference& pending : pending_) {
+      if (pending.reference == rootParent) continue;
+      const SceneReference& reference = scene_.references[pending.reference];
+      std::optional<std::string> value = copyValue(reference);
+      if (!value) continue;
+      std::string_view lineEnd =
+          layout_.rewriteKeepsLineEnd ? lineEndOf(reference.line->text.view()) : lineEnd_;
+      if (!replaceLineValue(pending.copy, *value, lineEnd)) throw std::bad_alloc();
     }
   }
 
-  // Links the copies made at their anchors and classifies the list.
+  int refuseTooMany() {
+    showError("Graftling:", tooManyWithBones_
+                                ? "Bones can belong to the first 65,536 objects only, and a copy "
+                                  "with bones would come after them; nothing was changed"
+                                : "A scene holds at most 268,435,456 objects and as many "
+                                  "lights, and the copies would pass that; nothing was changed");
+    return 0;
+  }
+
+  // Links the copies made at their places and classifies the list.
   int link(int result) {
-    if (!objects_.empty()) objects_.spliceAfter(layout_.objectAnchor);
-    if (!lights_.empty()) lights_.spliceAfter(layout_.lightAnchor);
+    if (!objects_.empty()) objects_.spliceAfter(scene_.objectPlace);
+    if (!lights_.empty()) lights_.spliceAfter(scene_.lightPlace);
     classifyLines(lines_);
     return result;
   }
 
   SceneLines& lines_;
-  const RegularLayout& layout_;
-  const SceneFormat& format_;
+  const SceneDescription& scene_;
+  CopyLayout layout_;
+  const SceneReader& reader_;
   ChildIndex index_;
-  SceneLine* rootLine_;
+  std::size_t root_;
   CopyLog& log_;
+  std::vector<std::int32_t> copyIndex_;  // per item, its copy's index, or -1
+  std::vector<PendingReference> pending_;
+  std::string_view lineEnd_;
   LineChain objects_;
   LineChain lights_;
-  std::int32_t nextNumber_;
+  std::int32_t objectCopies_ = 0;
+  std::int32_t lightCopies_ = 0;
+  bool tooMany_ = false;  // a copy took an index its identifier cannot hold
+  bool tooManyWithBones_ = false;
 };
 
 }  // namespace
 
-std::optional<RegularLayout> readRegularLayout(const SceneLines& lines) {
-  SceneLine* objectAnchor = objectSectionEnd(lines);
-  SceneLine* lightAnchor = lightSectionEnd(lines);
-  if (objectAnchor == nullptr || lightAnchor == nullptr) return std::nullopt;
-  RegularLayout layout{objectAnchor, lightAnchor, {}, 0};
-  bool pastObjectAnchor = false;
-  bool pastLightAnchor = false;
-  bool lightSeen = false;
-  for (SceneLine* line = lines.head; line != nullptr; line = line->next) {
-    bool object = line->kind == KindObject;
-    if (object) {
-      if (pastObjectAnchor) return std::nullopt;
-      ++layout.objectCount;
-    }
-    // Child searches end before the light anchor: it is no child.
-    if (line == lightAnchor) {
-      if (!pastObjectAnchor || !lightSeen) return std::nullopt;
-      pastLightAnchor = true;
-    }
-    if (!pastLightAnchor && isItemLine(line)) {
-      lightSeen = lightSeen || !object;
-      SceneLine* last = blockLastLine(line);
-      layout.items.push_back(Item{line, last, blockParentLine(line, last)});
-    }
-    pastObjectAnchor = pastObjectAnchor || line == objectAnchor;
+bool isRegularLayout(const SceneDescription& scene) {
+  if (scene.objectPlace == nullptr || scene.lightPlace == nullptr) return false;
+  if (scene.objectPlaceAt >= scene.lightPlaceAt) return false;
+  bool lightBefore = false;
+  for (const SceneItem& item : scene.items) {
+    if (item.kind == ItemKind::Object && item.at > scene.objectPlaceAt) return false;
+    if (item.kind == ItemKind::Light && item.at < scene.lightPlaceAt) lightBefore = true;
   }
-  return layout;
+  return lightBefore;
 }
 
-int copyInOnePass(SceneLines& lines, const RegularLayout& layout, const SceneFormat& format,
-                  SceneLine* rootLine, CopyLog& log) {
-  return OnePassRun(lines, layout, format, rootLine, log).run();
+int copyInOnePass(SceneLines& lines, const SceneReader& reader, const SceneDescription& scene,
+                  std::size_t root, CopyLog& log) {
+  return OnePassRun(lines, reader, scene, root, log).run();
 }
 
 }  // namespace graftling

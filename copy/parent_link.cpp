@@ -23,20 +23,25 @@ std::int32_t referencedObject(const SceneLine* line) {
 
 }  // namespace
 
-bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_view lineEnd) {
+bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_view lineEnd,
+                     const Format1Reader& format) {
   SceneLine* last = copyLine->kind == KindObject ? objectBlockEnd(copyLine) : lightBlockEnd(copyLine);
-  SceneLine* parent = blockParentLine(copyLine, last);
+  SceneLine* parent = format.blockParentLine(copyLine, last);
   if (parent == nullptr) return true;
   return replaceLineValue(parent, newParent, lineEnd);
 }
 
 bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lineEnd) {
+  char digits[16];
+  std::to_chars_result formatted = std::to_chars(digits, digits + sizeof digits, number);
+  return replaceLineValue(line, std::string_view(digits, static_cast<std::size_t>(formatted.ptr - digits)),
+                          lineEnd);
+}
+
+bool replaceLineValue(SceneLine* line, std::string_view value, std::string_view lineEnd) {
   std::string_view text = line->text.view();
   std::size_t space = text.find(' ');
   if (space == std::string_view::npos) return true;
-  char digits[16];
-  std::to_chars_result formatted = std::to_chars(digits, digits + sizeof digits, number);
-  std::string_view value(digits, static_cast<std::size_t>(formatted.ptr - digits));
   std::string_view kept = text.substr(0, space + 1);
   // Joined in automatic storage when it fits, as every parent line does.
   char joined[512];

@@ -6,20 +6,23 @@
 #include <string_view>
 
 #include "copy/copy_log.h"
+#include "scene/format1_reader.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
 
-// Rewrites the first "ParentObject" line of the block that starts at copyLine
-// (an object block when copyLine is an object line, a light block otherwise)
-// to read newParent. False only when storage ran out; the line is then as it
-// was. A block without an end or a parent line is left alone.
-bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_view lineEnd = "\n");
+// Rewrites the parent line, as format reads it, of the block that starts at
+// copyLine (an object block when copyLine is an object line, a light block
+// otherwise) to read newParent. False only when storage ran out; the line is
+// then as it was. A block without a parent line is left alone.
+bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_view lineEnd = "\n",
+                     const Format1Reader& format = format1Reader());
 
 // Keeps the text up to and including its first space and puts number in
 // decimal and lineEnd after it. A text without a space is left alone. False
 // only when storage ran out; the line then keeps its old text.
 bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lineEnd = "\n");
+bool replaceLineValue(SceneLine* line, std::string_view value, std::string_view lineEnd);
 
 // Points the reference lines of the copies in log (log.references, the
 // picked object's copy included) that name an object the run copied at that

@@ -3,17 +3,28 @@
 #include <algorithm>
 #include <iterator>
 
+#include "scene/format1_reader.h"
+#include "scene/format3_reader.h"
+
 namespace graftling {
 
 namespace {
 
-// The formats graftling edits. Format 2 (Layout 5.6) numbers objects and
-// names parents, targets and goals as format 1 does; it writes object blocks
-// without "ShadowOptions" and without blank lines between them.
-constexpr SceneFormat kEditedFormats[] = {
-    {1, true},
-    {2, false},
-};
+// The formats graftling edits, each with its reader, in order.
+const SceneReader* const kEditedFormats[] = {&format1Reader(), &format2Reader(), &format3Reader()};
+
+// The number a format name holds, or -1 when it holds none.
+std::int64_t formatNumber(std::string_view formatName) {
+  if (formatName.empty() || formatName.size() > 9) return -1;
+  std::int64_t number = 0;
+  for (char c : formatName) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+}  // namespace
 
 std::string_view withoutLineEnd(std::string_view text) {
   if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
@@ -21,13 +32,11 @@ std::string_view withoutLineEnd(std::string_view text) {
   return text;
 }
 
-}  // namespace
+std::string_view lineEndOf(std::string_view text) { return text.substr(withoutLineEnd(text).size()); }
 
 std::string formatNameOf(std::string_view secondLine) {
   std::string_view name = withoutLineEnd(secondLine);
-  bool digits = !name.empty() && name.size() <= 9 &&
-                std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
-  return digits ? std::string(name) : std::string("unknown");
+  return formatNumber(name) >= 0 ? std::string(name) : std::string("unknown");
 }
 
 std::string formatNameOf(const SceneLines& list) {
@@ -35,17 +44,19 @@ std::string formatNameOf(const SceneLines& list) {
   return formatNameOf(list.head->next->text.view());
 }
 
-const SceneFormat* editedFormat(std::string_view formatName) {
-  if (formatName.empty() || formatName.size() > 9) return nullptr;
-  std::int32_t number = 0;
-  for (char c : formatName) {
-    if (c < '0' || c > '9') return nullptr;
-    number = number * 10 + (c - '0');
-  }
-  for (const SceneFormat& format : kEditedFormats) {
-    if (format.number == number) return &format;
+const SceneReader* readerFor(std::string_view formatName) {
+  std::int64_t number = formatNumber(formatName);
+  for (const SceneReader* reader : kEditedFormats) {
+    if (reader->format() == number) return reader;
   }
   return nullptr;
+}
+
+const SceneReader& nearestReader(std::string_view formatName) {
+  if (const SceneReader* reader = readerFor(formatName)) return *reader;
+  // Later formats keep format 3's layout; anything else is read as format 1.
+  if (formatNumber(formatName) > 3) return format3Reader();
+  return format1Reader();
 }
 
 std::string editedFormatsText() {
@@ -53,7 +64,7 @@ std::string editedFormatsText() {
   std::size_t count = std::size(kEditedFormats);
   for (std::size_t i = 0; i < count; ++i) {
     if (i > 0) text += i + 1 == count ? " and " : ", ";
-    text += std::to_string(kEditedFormats[i].number);
+    text += std::to_string(kEditedFormats[i]->format());
   }
   return text;
 }
@@ -67,52 +78,27 @@ bool beginsWithWord(std::string_view text, std::string_view keyword) {
 
 bool isBlankText(std::string_view text) { return text == "\n" || text == "\r\n"; }
 
-bool isItemLine(const SceneLine* line) { return line->kind == KindObject || line->kind == KindLight; }
-
-bool isSectionLine(const SceneLine* line) {
-  switch (line->kind) {
-    case KindCamera:
-    case KindBackdrop:
-    case KindRenderMode:
-    case KindViewMode:
-      return true;
-    default:
+std::string referenceValue(Notation notation, ItemKind kind, std::int32_t index, std::int32_t bone) {
+  if (notation == Notation::ObjectNumber) return std::to_string(std::int64_t{index} + 1);
+  std::uint32_t identifier = 0;
+  switch (kind) {
+    case ItemKind::Object:
+      identifier = 0x10000000u | static_cast<std::uint32_t>(index);
+      break;
+    case ItemKind::Light:
+      identifier = 0x20000000u | static_cast<std::uint32_t>(index);
+      break;
+    case ItemKind::Camera:
+      identifier = 0x30000000u | static_cast<std::uint32_t>(index);
+      break;
+    case ItemKind::Bone:
+      identifier = 0x40000000u | static_cast<std::uint32_t>(bone) << 16 | static_cast<std::uint32_t>(index);
       break;
   }
-  // Like every kind, these count only on classified lines: never on the last.
-  std::string_view text = line->text.view();
-  if (line->kind != KindOther || text.empty() || text[0] != 'A') return false;
-  return beginsWithWord(text, "AmbientColor") || beginsWithWord(text, "AmbIntensity") ||
-         beginsWithWord(text, "AddCamera");
-}
-
-bool beginsCameraSection(const SceneLine* line) {
-  return line->kind == KindCamera ||
-         (line->kind == KindOther && beginsWithWord(line->text.view(), "AddCamera"));
-}
-
-bool isSettingsLine(const SceneLine* line) {
-  return line->kind == KindOther && !isBlankText(line->text.view()) && !isSectionLine(line);
-}
-
-bool isReferenceLine(const SceneLine* line) {
-  std::string_view text = line->text.view();
-  if (text.empty()) return false;
-  switch (text[0]) {
-    case 'T':
-      return beginsWithWord(text, "TargetObject");
-    case 'G':
-      return beginsWithWord(text, "GoalObject");
-    case 'M':
-      return beginsWithWord(text, "MorphTarget");
-    default:
-      return false;
-  }
-}
-
-bool continuesAValue(const SceneLine* line) {
-  std::string_view text = line->text.view();
-  return !text.empty() && (text[0] == ' ' || beginsWithWord(text, "EndBehavior"));
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text(8, '0');
+  for (std::size_t digit = 8; digit-- > 0; identifier >>= 4) text[digit] = kDigits[identifier & 15];
+  return text;
 }
 
 }  // namespace graftling

@@ -1,24 +1,133 @@
-// How a scene file of each format graftling edits reads: which formats those
-// are, which lines begin sections, where an item's block ends, and which
-// lines of a block refer to other items. The copy and the edit check take
-// all of this from here.
+// How a scene file of each format graftling edits reads. One reader per
+// format hands the copy, the edit check and the command one description of a
+// scene: its items and their blocks, their parent and reference lines, and
+// where copies of objects and lights go. Nothing outside the readers tests a
+// keyword of a format.
 #ifndef GRAFTLING_SCENE_SCENE_FORMAT_H_
 #define GRAFTLING_SCENE_SCENE_FORMAT_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "scene/scene_lines.h"
 
 namespace graftling {
 
-// What differs between the formats graftling edits.
-struct SceneFormat {
-  std::int32_t number;
-  // Format 1 writes a blank line after every object block, format 2 none.
-  bool blankLineAfterObjectBlock;
+enum class ItemKind : std::uint8_t { Object, Light, Camera, Bone };
+
+// No item, no reference, no position.
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// An item of the scene and its block of lines.
+struct SceneItem {
+  SceneLine* line;
+  SceneLine* last;  // the block's last line; an object's block holds its bones
+  std::size_t at;   // the positions of line and last in the reading
+  std::size_t lastAt;
+  std::size_t parent = kNone;      // its parent line, among the references
+  std::size_t firstReference = 0;  // its reference lines; an object's include its bones'
+  std::size_t endReference = 0;
+  std::size_t object = kNone;  // a bone's object
+  std::int32_t index = 0;      // among items of its kind; a bone's among its object's bones
+  std::int32_t bones = 0;      // an object's bones: the items right after it
+  ItemKind kind = ItemKind::Object;
+};
+
+// How a reference line writes the item it names: as its object number (its
+// index plus one, in decimal) or as its identifier (8 hexadecimal digits).
+enum class Notation : std::uint8_t { ObjectNumber, Identifier };
+
+// A line of an item's block that names another item by its value.
+struct SceneReference {
+  SceneLine* line;
+  std::size_t at;
+  std::size_t target = kNone;  // the item it names
+  Notation notation = Notation::ObjectNumber;
+};
+
+// Why a scene cannot be edited soundly as its reader reads it.
+enum class SceneProblem : std::uint8_t {
+  None,
+  NoCamera,    // no camera line, so no end of the light section
+  OutOfOrder,  // objects, lights and cameras do not stand in that order
+  Unbalanced,  // a brace block or plug-in body that does not close
+};
+
+struct SceneDescription {
+  std::vector<SceneItem> items;            // in file order, bones right after their object
+  std::vector<SceneReference> references;  // in file order
+  std::vector<std::size_t> objects;        // the item of each object index
+  std::vector<std::size_t> lights;         // the item of each light index
+  // Object and light copies go right after these lines; null where no copy can go.
+  SceneLine* objectPlace = nullptr;
+  SceneLine* lightPlace = nullptr;
+  std::size_t objectPlaceAt = kNone;
+  std::size_t lightPlaceAt = kNone;
+  // Only items that stand before this position are ever copied.
+  std::size_t copyableEnd = kNone;
+  // Spans [first, last] of positions before which nothing may be inserted:
+  // the lines of a multi-line value after its first.
+  std::vector<std::pair<std::size_t, std::size_t>> sealed;
+  std::size_t lineCount = 0;
+  SceneProblem problem = SceneProblem::None;
+};
+
+// Which lines a reading walks: every line of the list, or only the lines of
+// the saved scene, passing over those a copy inserted. Positions count the
+// lines walked.
+enum class Reading : std::uint8_t { AllLines, SavedLines };
+
+// Where new blank lines stand around copies.
+struct CopyLayout {
+  bool blankBeforeEachCopy;     // before every object and light copy
+  bool blankAfterPickedObject;  // after the picked object's copy
+  bool blankAfterObjectCopy;    // after every other object copy
+  bool blankAfterLightCopy;     // after every light copy
+  bool rewriteKeepsLineEnd;     // a rewritten line ends as its source; else as the scene's first line
+};
+
+// What graftling knows of one scene format.
+class SceneReader {
+ public:
+  explicit SceneReader(std::int32_t format) : format_(format) {}
+  SceneReader(const SceneReader&) = delete;
+  SceneReader& operator=(const SceneReader&) = delete;
+  virtual ~SceneReader() = default;
+
+  std::int32_t format() const { return format_; }
+
+  // The scene's items, references and places of copies, read as this format.
+  virtual SceneDescription read(const SceneLines& lines, Reading reading = Reading::AllLines) const = 0;
+
+  // The n-th object (from 1) whose file name, as the host gives it, is fileName.
+  virtual SceneLine* findObjectLine(const SceneLines& lines, std::string_view fileName,
+                                    std::int32_t n) const = 0;
+
+  // The file name the host gives the object of an object line: the file it
+  // loads, or a null object's name.
+  virtual std::string_view objectFileName(const SceneLine* line) const = 0;
+
+  // The name of a light, camera or bone as its block gives it; empty when none.
+  virtual std::string_view itemName(const SceneItem& item) const = 0;
+
+  // Whether a new line may stand directly before the line read at position
+  // at, which follows previous: not inside a multi-line value, and not
+  // between lines that may still belong to one block.
+  virtual bool mayInsertBefore(const SceneDescription& description, const SceneLine* previous,
+                               const SceneLine* line, std::size_t at) const = 0;
+
+  virtual CopyLayout copyLayout() const = 0;
+
+  // The highest index a copy of this kind may take; an object copy with
+  // bones may take no higher than the bones' identifiers can name.
+  virtual std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const = 0;
+
+ private:
+  std::int32_t format_;
 };
 
 // The format a scene's second line names: that line without its line end
@@ -26,10 +135,14 @@ struct SceneFormat {
 std::string formatNameOf(std::string_view secondLine);
 std::string formatNameOf(const SceneLines& list);
 
-// The format of that name when graftling edits it; null otherwise.
-const SceneFormat* editedFormat(std::string_view formatName);
+// The reader of the format of that name when graftling edits it; null otherwise.
+const SceneReader* readerFor(std::string_view formatName);
 
-// The formats graftling edits, for messages: "1 and 2".
+// The reader that reads a scene of any format as far as it can: that of its
+// format, or the nearest one, so that the command can draw any scene.
+const SceneReader& nearestReader(std::string_view formatName);
+
+// The formats graftling edits, for messages: "1, 2 and 3".
 std::string editedFormatsText();
 
 // Whether text begins with keyword as a whole word: followed by a space, a
@@ -39,78 +152,16 @@ bool beginsWithWord(std::string_view text, std::string_view keyword);
 // Whether the text is a blank line: LF or CR LF alone.
 bool isBlankText(std::string_view text);
 
-bool isItemLine(const SceneLine* line);
+// The text without its line end (LF or CR LF).
+std::string_view withoutLineEnd(std::string_view text);
 
-// Whether a line begins a part of the scene that is no item's: the ambient
-// lines, and the camera, backdrop, render and view lines. Like kinds, only
-// classified lines count, so the list's last line never does.
-bool isSectionLine(const SceneLine* line);
+// The line end of a text: CR LF, LF, or nothing.
+std::string_view lineEndOf(std::string_view text);
 
-// Whether a line may begin the camera's section: "AddCamera" or "ShowCamera";
-// the first such line does.
-bool beginsCameraSection(const SceneLine* line);
-
-// Whether a line may stand among a light's settings lines after its
-// "ShadowType" line: not blank, of no kind of its own, and no section line.
-bool isSettingsLine(const SceneLine* line);
-
-// Whether a line names another object by number in the way a parent line
-// does: "TargetObject", "GoalObject" or "MorphTarget" as a whole word.
-bool isReferenceLine(const SceneLine* line);
-
-// Whether a saved line continues the multi-line value above it, so that
-// nothing may be inserted directly before it: an indented line of an
-// envelope or motion, or the "EndBehavior" line that closes one.
-bool continuesAValue(const SceneLine* line);
-
-// The last line of the block that starts at item (an object or light line),
-// walking with next (which may pass over lines that do not count). The block
-// ends at its end keyword ("ShadowOptions", or "ShadowType" and the settings
-// lines after it) when that comes before the next item or section line;
-// otherwise at the last line before the first blank line, or before that next
-// item or section line, whichever comes first.
-template <typename Line, typename Next>
-Line* blockLastLine(Line* item, Next next) {
-  Keyword endKeyword = item->kind == KindObject ? Keyword::ShadowOptions : Keyword::ShadowType;
-  Line* last = item;
-  Line* beforeBlank = nullptr;
-  for (Line* line = next(item); line != nullptr && !isItemLine(line) && !isSectionLine(line);
-       line = next(line)) {
-    if (line->text.keyword() == endKeyword) {
-      if (item->kind == KindObject) return line;
-      for (Line* setting = next(line); setting != nullptr && isSettingsLine(setting);
-           setting = next(setting)) {
-        line = setting;
-      }
-      return line;
-    }
-    if (beforeBlank == nullptr && isBlankText(line->text.view())) beforeBlank = last;
-    last = line;
-  }
-  return beforeBlank != nullptr ? beforeBlank : last;
-}
-
-// The parent line of the block item..last: its first "ParentObject" line
-// before its end keyword line; null when there is none.
-template <typename Line, typename Next>
-Line* blockParentLine(Line* item, std::type_identity_t<Line>* last, Next next) {
-  Keyword endKeyword = item->kind == KindObject ? Keyword::ShadowOptions : Keyword::ShadowType;
-  for (Line* line = item; line != last;) {
-    line = next(line);
-    Keyword keyword = line->text.keyword();
-    if (keyword == Keyword::ParentObject) return line;
-    if (keyword == endKeyword) return nullptr;
-  }
-  return nullptr;
-}
-
-inline SceneLine* blockParentLine(SceneLine* item, SceneLine* last) {
-  return blockParentLine(item, last, [](SceneLine* line) { return line->next; });
-}
-
-inline SceneLine* blockLastLine(SceneLine* item) {
-  return blockLastLine(item, [](SceneLine* line) { return line->next; });
-}
+// The value that names an item in a notation: an object number in decimal,
+// or an identifier of 8 lowercase hexadecimal digits. For a bone, index is
+// its object's index and bone its own among that object's bones.
+std::string referenceValue(Notation notation, ItemKind kind, std::int32_t index, std::int32_t bone = 0);
 
 }  // namespace graftling
 

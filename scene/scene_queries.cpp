@@ -32,10 +32,7 @@ SceneLine* objectBlockEnd(SceneLine* line) { return blockLastLine(line); }
 SceneLine* lightBlockEnd(SceneLine* line) { return blockLastLine(line); }
 
 SceneLine* findParentLine(SceneLine* start, const SceneLine* stop) {
-  for (SceneLine* line = start; line != nullptr && line != stop; line = line->next) {
-    if (line->text.keyword() == Keyword::ParentObject) return line;
-  }
-  return nullptr;
+  return findParentLine(start, stop, [](SceneLine* line) { return line->next; });
 }
 
 std::optional<std::string_view> lineValue(const SceneLine* line) {
@@ -94,10 +91,11 @@ SceneLine* lightSectionEnd(const SceneLines& list) {
   return lastLight != nullptr ? afterBlock(lastLight, line) : line->prev;
 }
 
-SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop) {
+SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop,
+                         const Format1Reader& format) {
   for (SceneLine* line = start; line != nullptr;) {
     if (isItemLine(line)) {
-      SceneLine* parent = blockParentLine(line, blockLastLine(line));
+      SceneLine* parent = format.blockParentLine(line, blockLastLine(line));
       // The parent line's value was read when its text was set; see LineText.
       if (parent != nullptr && parent->text.hasNumber() && parent->text.number() == wanted) return line;
     }

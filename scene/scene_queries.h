@@ -1,4 +1,5 @@
-// Read-only queries over a classified scene list: blocks, anchors, values.
+// Read-only queries over a classified scene list of format 1 or 2: blocks,
+// anchors, values.
 #ifndef GRAFTLING_SCENE_SCENE_QUERIES_H_
 #define GRAFTLING_SCENE_SCENE_QUERIES_H_
 
@@ -6,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "scene/scene_format.h"
+#include "scene/format1_reader.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -46,10 +47,11 @@ SceneLine* objectSectionEnd(const SceneLines& list);
 // no light there, the line before that section. None without a camera.
 SceneLine* lightSectionEnd(const SceneLines& list);
 
-// The first object or light line from start on whose block's parent line
-// (see blockParentLine) holds the value wanted. start is always examined; the
-// walk ends before stop.
-SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop);
+// The first object or light line from start on whose block's parent line, as
+// format reads it, holds the value wanted. start is always examined; the walk
+// ends before stop.
+SceneLine* findChildItem(SceneLine* start, std::int32_t wanted, const SceneLine* stop,
+                         const Format1Reader& format = format1Reader());
 
 // The line end of lines made anew in this scene: CR LF when its first line
 // ends with CR LF, LF otherwise.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "host/platform.h"
@@ -150,18 +151,21 @@ std::string renderTree(const StandInHost& host) {
     bool shown = false;
   };
   std::vector<Node> nodes;
-  for (const HostItem& item : host.objects()) nodes.push_back(Node{&item, {}});
-  for (const HostItem& item : host.lights()) nodes.push_back(Node{&item, {}});
-  const int objectCount = static_cast<int>(host.objects().size());
+  std::map<LWItemID, std::size_t> nodeOf;
+  for (const HostItem& item : host.items()) {
+    nodeOf.emplace(item.handle, nodes.size());
+    nodes.push_back(Node{&item, {}});
+  }
   std::vector<std::size_t> roots;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    int parent = nodes[i].item->parent;
-    bool hasParent = parent >= 1 && parent <= objectCount && static_cast<std::size_t>(parent - 1) != i;
-    (hasParent ? nodes[static_cast<std::size_t>(parent - 1)].children : roots).push_back(i);
+    auto parent = nodeOf.find(nodes[i].item->parent);
+    bool hasParent = parent != nodeOf.end() && parent->second != i;
+    (hasParent ? nodes[parent->second].children : roots).push_back(i);
   }
   std::string out;
   auto label = [](const HostItem& item) {
-    return (item.isLight ? "light " : "") + std::to_string(item.number) + " " + item.name;
+    static constexpr std::string_view kKinds[] = {"", "light ", "camera ", "bone "};
+    return std::string(kKinds[static_cast<int>(item.kind)]) + std::to_string(item.number) + " " + item.name;
   };
   // Draws the branch below root; an explicit stack keeps deep chains off the native stack.
   auto draw = [&](std::size_t root, const std::string& note) {
@@ -202,7 +206,7 @@ int runTree(const std::string& scenePath, const Streams& streams) {
   std::size_t second = bytes.find('\n') + 1;
   std::string format =
       formatNameOf(std::string_view(bytes).substr(second, bytes.find('\n', second) - second));
-  if (editedFormat(format) == nullptr) {
+  if (readerFor(format) == nullptr) {
     complain(streams, scenePath + ": scene format " + format +
                           " is not one graftling reads; it reads formats " + editedFormatsText());
     return kExitUsage;

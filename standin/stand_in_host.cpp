@@ -7,35 +7,22 @@
 #include <new>
 #include <string_view>
 
+#include "scene/scene_lines.h"
+
 namespace graftling::standin {
 
 namespace {
 
 StandInHost* gHost = nullptr;
 
-bool beginsWith(std::string_view text, std::string_view keyword) {
-  return text.substr(0, keyword.size()) == keyword;
-}
-
-std::string_view withoutLineEnd(std::string_view text) {
-  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  return text;
-}
-
-std::string_view valueOf(std::string_view line) {
-  std::size_t space = line.find(' ');
-  return space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-}
-
 std::string lastComponent(std::string_view fileName) {
   std::size_t cut = fileName.find_last_of("/\\:");
   return std::string(cut == std::string_view::npos ? fileName : fileName.substr(cut + 1));
 }
 
-LWItemID handleFor(bool isLight, int number) {
-  // Lights and objects get handles from separate ranges; 0 stays "none".
-  return reinterpret_cast<LWItemID>(static_cast<std::uintptr_t>(number) * 2 + (isLight ? 1 : 0));
+LWItemID handleFor(std::size_t item) {
+  // Items get handles by their place in the scene's reading; 0 stays "none".
+  return reinterpret_cast<LWItemID>(static_cast<std::uintptr_t>(item) + 1);
 }
 
 // Layout is C and throws nothing into the plug-in: a callback that runs out of
@@ -98,7 +85,7 @@ struct Callbacks {
   }
   static const char* filename(LWItemID item) {
     const HostItem* found = gHost->itemFor(item);
-    return found != nullptr && !found->isLight ? found->fileName.c_str() : "";
+    return found != nullptr && found->kind == ItemKind::Object ? found->fileName.c_str() : "";
   }
 
   static LWPanelID create(const char* title, void* data) {
@@ -193,52 +180,51 @@ StandInHost::~StandInHost() {
 
 void StandInHost::setScene(std::string sceneText, std::string sceneFileName) {
   // Listed first, so that running out of storage leaves the old scene whole.
-  std::vector<HostItem> listedObjects, listedLights;
-  listItems(sceneText, listedObjects, listedLights);
+  std::vector<HostItem> listedItems, listedObjects;
+  listItems(sceneText, listedItems, listedObjects);
   sceneText_ = std::move(sceneText);
   sceneFileName_ = std::move(sceneFileName);
   sceneInfo_.name = sceneFileName_.c_str();
   sceneInfo_.filename = sceneFileName_.c_str();
+  items_ = std::move(listedItems);
   objects_ = std::move(listedObjects);
-  lights_ = std::move(listedLights);
 }
 
-void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& objects,
-                            std::vector<HostItem>& lights) {
-  std::map<std::string, int> loadsOfFile;
-  HostItem* current = nullptr;
-  std::string_view rest = sceneText;
-  while (!rest.empty()) {
-    std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
-    rest.remove_prefix(line.size());
-    // Every keyword read here begins with one of these letters: most lines are settled by their first.
-    if (line[0] != 'L' && line[0] != 'A' && line[0] != 'S' && line[0] != 'P') continue;
-    if (beginsWith(line, "LoadObject") || beginsWith(line, "AddNullObject")) {
-      HostItem item;
-      item.number = static_cast<int>(objects.size()) + 1;
-      item.fileName = std::string(withoutLineEnd(valueOf(line)));
-      item.name = lastComponent(item.fileName);
-      int load = ++loadsOfFile[item.fileName];
-      if (load >= 2) item.name += " (" + std::to_string(load) + ")";
-      item.handle = handleFor(false, item.number);
-      objects.push_back(std::move(item));
-      current = &objects.back();
-    } else if (beginsWith(line, "AddLight")) {
-      HostItem item;
-      item.isLight = true;
-      item.number = static_cast<int>(lights.size()) + 1;
-      item.name = "Light";
-      item.handle = handleFor(true, item.number);
-      lights.push_back(std::move(item));
-      current = &lights.back();
-    } else if (beginsWith(line, "ShowCamera") || beginsWith(line, "AddCamera")) {
-      current = nullptr;
-    } else if (current != nullptr && beginsWith(line, "ParentObject ")) {
-      current->parent = std::atoi(std::string(valueOf(line)).c_str());
-    } else if (current != nullptr && current->isLight && beginsWith(line, "LightName ")) {
-      current->name = std::string(withoutLineEnd(valueOf(line)));
+void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& items,
+                            std::vector<HostItem>& objects) {
+  SceneLinesPtr lines = parseSceneLines(sceneText);
+  if (lines == nullptr) throw std::bad_alloc();
+  const SceneReader& reader = nearestReader(formatNameOf(*lines));
+  SceneDescription scene = reader.read(*lines);
+  std::map<std::string, int, std::less<>> loadsOfFile;
+  std::vector<std::size_t> order;  // objects and their bones, lights, cameras
+  for (ItemKind kind : {ItemKind::Object, ItemKind::Light, ItemKind::Camera}) {
+    for (std::size_t i = 0; i < scene.items.size(); ++i) {
+      ItemKind each = scene.items[i].kind == ItemKind::Bone ? ItemKind::Object : scene.items[i].kind;
+      if (each == kind) order.push_back(i);
     }
+  }
+  for (std::size_t i : order) {
+    const SceneItem& item = scene.items[i];
+    HostItem listed;
+    listed.kind = item.kind;
+    listed.number = item.index + 1;
+    listed.handle = handleFor(i);
+    std::size_t parent = item.parent != kNone ? scene.references[item.parent].target : kNone;
+    if (parent == kNone && item.kind == ItemKind::Bone) parent = item.object;
+    if (parent != kNone) listed.parent = handleFor(parent);
+    if (item.kind == ItemKind::Object) {
+      listed.fileName = std::string(reader.objectFileName(item.line));
+      listed.name = lastComponent(listed.fileName);
+      int load = ++loadsOfFile[listed.fileName];
+      if (load >= 2) listed.name += " (" + std::to_string(load) + ")";
+      objects.push_back(listed);
+    } else {
+      static constexpr std::string_view kUnnamed[] = {"", "Light", "Camera", "Bone"};
+      std::string_view name = reader.itemName(item);
+      listed.name = std::string(name.empty() ? kUnnamed[static_cast<int>(item.kind)] : name);
+    }
+    items.push_back(std::move(listed));
   }
 }
 
@@ -248,10 +234,8 @@ LWItemID StandInHost::objectHandle(int number) const {
 }
 
 const HostItem* StandInHost::itemFor(LWItemID handle) const {
-  for (const std::vector<HostItem>* items : {&objects_, &lights_}) {
-    for (const HostItem& item : *items) {
-      if (item.handle == handle) return &item;
-    }
+  for (const HostItem& item : items_) {
+    if (item.handle == handle) return &item;
   }
   return nullptr;
 }

@@ -11,17 +11,19 @@
 #include <vector>
 
 #include "host/host_services.h"
+#include "scene/scene_format.h"
 #include "standin/host_records.h"
 
 namespace graftling::standin {
 
-// An item of the host's scene as the host lists it.
+// An item of the host's scene as the host lists it, read by the reader of the
+// scene's format (or the nearest one) as the plug-in reads it.
 struct HostItem {
-  bool isLight = false;
-  int number = 0;          // object number, or light number among lights
-  std::string fileName;    // the object line's value without its line end
-  std::string name;        // display name
-  int parent = 0;          // object number from the item's "ParentObject" line, 0 for none
+  ItemKind kind = ItemKind::Object;
+  int number = 0;             // among items of its kind, from 1; a bone's among its object's bones
+  std::string fileName;       // an object's file name, or a null object's name
+  std::string name;           // display name
+  LWItemID parent = nullptr;  // the item its parent line names; a bone's object when it names none
   LWItemID handle = nullptr;
 };
 
@@ -72,7 +74,9 @@ class StandInHost {
   const std::string& sceneText() const { return sceneText_; }
   const std::string& sceneFileName() const { return sceneFileName_; }
   const std::vector<HostItem>& objects() const { return objects_; }
-  const std::vector<HostItem>& lights() const { return lights_; }
+  // Every item of the scene: objects, each followed by its bones, then
+  // lights, then cameras.
+  const std::vector<HostItem>& items() const { return items_; }
   // The handle of object number (1-based), or null when there is none.
   LWItemID objectHandle(int number) const;
   const HostItem* itemFor(LWItemID handle) const;
@@ -114,14 +118,15 @@ class StandInHost {
 
  private:
   friend struct Callbacks;
-  // The objects and lights of a scene text, as the host numbers and names them.
-  static void listItems(std::string_view sceneText, std::vector<HostItem>& objects, std::vector<HostItem>& lights);
+  // The items of a scene text, as the host numbers and names them.
+  static void listItems(std::string_view sceneText, std::vector<HostItem>& items,
+                        std::vector<HostItem>& objects);
 
   std::string sceneText_;
   std::string sceneFileName_;
   SceneInfo sceneInfo_{};
+  std::vector<HostItem> items_;
   std::vector<HostItem> objects_;
-  std::vector<HostItem> lights_;
   std::vector<ShownMessage> messages_;
   std::vector<std::string> lookups_;
   std::set<std::string, std::less<>> missing_;

@@ -74,18 +74,19 @@ TEST(CommandTest, TreeShowsTheNewBranchBesideTheOld) {
                                           "└── 4 Arm.lwo (2)\n"
                                           "    └── 5 Hand.lwo (2)\n"
                                           "        └── light 3 Lamp\n"
-                                          "light 1 Key\n");
+                                          "light 1 Key\n"
+                                          "camera 1 Camera\n");
 
   TempPath cycle;
   cycle.write(sceneHead() + objectBlock("AddNullObject A", 2) + "\n" + objectBlock("AddNullObject B", 1) +
               "\n" + sceneTail());
   EXPECT_EQ(fromTextStream(runProgram("tree " + quoted(cycle.path())).out),
-            cycle.path() + "\n1 A  (in a parent cycle)\n└── 2 B\n");
+            cycle.path() + "\ncamera 1 Camera\n1 A  (in a parent cycle)\n└── 2 B\n");
 }
 
 TEST(CommandTest, TreeDrawsAFormatTwoScene) {
   // Format 2 begins the camera's block with "AddCamera": its parent line is
-  // the camera's, not the last light's.
+  // the camera's, not the last light's, and the camera hangs on its parent.
   TempPath scene;
   scene.write(
       "LWSC\n2\n\nLoadObject Objects/Truck.lwo\nShowObject 8 7\nLoadObject Objects/Wheel.lwo\n"
@@ -94,7 +95,8 @@ TEST(CommandTest, TreeDrawsAFormatTwoScene) {
       "ShowCamera 1 7\n\n");
   ProgramRun tree = runProgram("tree " + quoted(scene.path()));
   EXPECT_EQ(tree.status, 0);
-  EXPECT_EQ(fromTextStream(tree.out), scene.path() + "\n1 Truck.lwo\n├── 2 Wheel.lwo\n└── light 1 Lamp\n");
+  EXPECT_EQ(fromTextStream(tree.out),
+            scene.path() + "\n1 Truck.lwo\n├── 2 Wheel.lwo\n│   └── camera 1 Camera\n└── light 1 Lamp\n");
 }
 
 TEST(CommandTest, ThePanelAsksOnStandardInput) {
@@ -182,8 +184,8 @@ TEST(CommandTest, AnOlderWritersLampIsCopiedWithItsBranch) {
 TEST(CommandTest, AFormatGraftlingDoesNotEditChangesNothing) {
   TempPath scene, out;
   const std::string layers =
-      "LWSC\n3\n\nLoadObjectLayer 1 Objects/Body.lwo\nShowObject 8 7\nShadowOptions 7\n\n"
-      "LoadObjectLayer 1 Objects/Wheel.lwo\nParentItem 10000000\nShadowOptions 7\n\n"
+      "LWSC\n4\n\nLoadObjectLayer 1 10000000 Objects/Body.lwo\nShowObject 8 7\nShadowOptions 7\n\n"
+      "LoadObjectLayer 1 10000001 Objects/Wheel.lwo\nParentItem 10000000\nShadowOptions 7\n\n"
       "AmbientColor 255 255 255\nAmbIntensity 0.250000\n\nAddLight\nShadowType 1\n\n"
       "ShowCamera 1 7\n\n";
   scene.write(layers);
@@ -192,20 +194,20 @@ TEST(CommandTest, AFormatGraftlingDoesNotEditChangesNothing) {
   ProgramRun copy = runProgram("copy " + quoted(scene.path()) + " --pick 1 -o " + quoted(out.path()));
   EXPECT_EQ(copy.status, 1);
   EXPECT_EQ(copy.err,
-            "graftling: Graftling: Scene format 3 is not one graftling edits; nothing was changed\n");
+            "graftling: Graftling: Scene format 4 is not one graftling edits; nothing was changed\n");
   EXPECT_EQ(out.read(), previous);
 
   ProgramRun tree = runProgram("tree " + quoted(scene.path()));
   EXPECT_EQ(tree.status, 2);
   EXPECT_EQ(tree.out, "");
   EXPECT_EQ(tree.err, "graftling: " + scene.path() +
-                          ": scene format 3 is not one graftling reads; it reads formats 1 and 2\n");
+                          ": scene format 4 is not one graftling reads; it reads formats 1, 2 and 3\n");
 
   scene.write("LWSC\n3.1\n");
   EXPECT_EQ(runProgram("copy " + quoted(scene.path()) + " --pick 1").status, 2);
   EXPECT_EQ(runProgram("tree " + quoted(scene.path())).err,
             "graftling: " + scene.path() +
-                ": scene format unknown is not one graftling reads; it reads formats 1 and 2\n");
+                ": scene format unknown is not one graftling reads; it reads formats 1, 2 and 3\n");
 }
 
 TEST(CommandTest, UsageErrorsSayWhatIsWrongInOneLine) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "copy/edit_check.h"
+#include "scene/format1_reader.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -51,7 +52,7 @@ bool check(const Edited& scene, const std::vector<std::pair<int, int>>& copied,
   log.rootCopy = scene.copies[0];
   for (auto [source, copy] : copied) log.copies.push_back({scene.savedItems[source], scene.copies[copy]});
   for (int source : reported) log.reported.push_back(scene.savedItems[source]);
-  return checkCopiedScene(*scene.list, log);
+  return checkCopiedScene(*scene.list, format1Reader(), log);
 }
 
 // Root (1) holds A (2), which holds a lamp; B (3) stands apart.

@@ -2,11 +2,21 @@
 #ifndef GRAFTLING_TESTS_COPY_TEST_SUPPORT_H_
 #define GRAFTLING_TESTS_COPY_TEST_SUPPORT_H_
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "copy/hierarchy_copy.h"
 #include "standin/stand_in_host.h"
+
+namespace graftling::standin {
+
+// Messages as a failed expectation shows them.
+inline void PrintTo(const ShownMessage& message, std::ostream* out) {
+  *out << '"' << message.first << "\" / \"" << message.second << '"';
+}
+
+}  // namespace graftling::standin
 
 namespace graftling::testing {
 

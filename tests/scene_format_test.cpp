@@ -212,8 +212,8 @@ TEST(SceneFormatTest, OtherFormatsAreLeftAlone) {
     std::string second;
     std::string named;
   };
-  const Case cases[] = {{"3\n", "3"},
-                        {"3\r\n", "3"},
+  const Case cases[] = {{"4\n", "4"},
+                        {"4\r\n", "4"},
                         {"12\n", "12"},
                         {"3.0\n", "unknown"},
                         {"\n", "unknown"},

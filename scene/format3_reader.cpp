@@ -1,0 +1,441 @@
+#include "scene/format3_reader.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "scene/scene_queries.h"
+
+namespace graftling {
+
+namespace {
+
+// What a top-level line of format 3 is to the reader.
+enum class LineRole : std::uint8_t { Other, Object, Light, Camera, Bone, Ambient, Reference };
+
+// The keyword of a reference line, and how its value names an item.
+struct ReferenceKeyword {
+  std::string_view keyword;
+  Notation notation;
+  bool names_only_lights;
+};
+
+constexpr ReferenceKeyword kReferenceKeywords[] = {
+    {"ParentItem", Notation::Identifier, false},    {"TargetItem", Notation::Identifier, false},
+    {"ExcludeLight", Notation::Identifier, true},   {"GoalObject", Notation::ObjectNumber, false},
+    {"MorphTarget", Notation::ObjectNumber, false},
+};
+
+// "ExcludeLight" values that stand for radiosity and caustics, not for lights.
+constexpr std::uint32_t kNotLights[] = {0x21000000u, 0x22000000u};
+
+std::string_view withoutIndent(std::string_view text) {
+  std::size_t at = text.find_first_not_of(" \t");
+  return at == std::string_view::npos ? std::string_view() : text.substr(at);
+}
+
+bool onlySpaceAfter(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+LineRole roleOf(std::string_view text, const ReferenceKeyword*& reference) {
+  if (text.empty()) return LineRole::Other;
+  switch (text[0]) {
+    case 'L':
+      if (beginsWithWord(text, "LoadObjectLayer") || beginsWithWord(text, "LoadObject"))
+        return LineRole::Object;
+      return LineRole::Other;
+    case 'A':
+      if (beginsWithWord(text, "AddNullObject")) return LineRole::Object;
+      if (beginsWithWord(text, "AddLight")) return LineRole::Light;
+      if (beginsWithWord(text, "AddCamera")) return LineRole::Camera;
+      if (beginsWithWord(text, "AddBone")) return LineRole::Bone;
+      if (beginsWithWord(text, "AmbientColor")) return LineRole::Ambient;
+      return LineRole::Other;
+    case 'P':
+    case 'T':
+    case 'E':
+    case 'G':
+    case 'M':
+      for (const ReferenceKeyword& candidate : kReferenceKeywords) {
+        if (beginsWithWord(text, candidate.keyword)) {
+          reference = &candidate;
+          return LineRole::Reference;
+        }
+      }
+      return LineRole::Other;
+    default:
+      return LineRole::Other;
+  }
+}
+
+// A line and its position in the reading.
+struct Placed {
+  SceneLine* line = nullptr;
+  std::size_t at = kNone;
+};
+
+// The reading in progress: one pass over the lines, then the block ends,
+// references and places settled from what the pass noted.
+class Reader {
+ public:
+  template <typename Next>
+  SceneDescription read(SceneLine* first, Next next) {
+    for (SceneLine* line = first; line != nullptr; line = next(line), ++at_) take(line);
+    scene_.lineCount = at_;
+    if (depth_ > 0 || inPlugin_) fail(SceneProblem::Unbalanced);
+    finish();
+    return std::move(scene_);
+  }
+
+ private:
+  void fail(SceneProblem problem) {
+    if (scene_.problem == SceneProblem::None) scene_.problem = problem;
+  }
+
+  void take(SceneLine* line) {
+    std::string_view text = line->text.view();
+    bool blank = isBlankText(text);
+    bool nested = depth_ > 0 || inPlugin_;
+    if (!nested) takeTopLevel(line, blank);
+    followNesting(withoutIndent(text));
+    if (!nested && blank) inRun_ = false;
+    if (!blank) {
+      if (!inRun_) {
+        run_ = Placed{line, at_};
+        beforeRun_ = lastNonBlank_;
+        inRun_ = true;
+      }
+      lastNonBlank_ = Placed{line, at_};
+    }
+  }
+
+  // Braces and plug-in bodies: nothing inside them is an item or reference
+  // line, and nothing may be inserted among their lines.
+  void followNesting(std::string_view text) {
+    bool wasTopLevel = depth_ == 0 && !inPlugin_;
+    if (inPlugin_) {
+      if (beginsWithWord(text, "EndPlugin")) inPlugin_ = false;
+    } else if (!text.empty() && text[0] == '{') {
+      ++depth_;
+    } else if (!text.empty() && text[0] == '}' && onlySpaceAfter(text.substr(1))) {
+      if (depth_ == 0) {
+        fail(SceneProblem::Unbalanced);
+      } else {
+        --depth_;
+      }
+    } else if (beginsWithWord(text, "Plugin")) {
+      inPlugin_ = true;
+    }
+    bool topLevel = depth_ == 0 && !inPlugin_;
+    // A brace block seals its own first line too: it continues the value above it.
+    if (wasTopLevel && !topLevel) sealedFrom_ = inPlugin_ ? at_ + 1 : at_;
+    if (!wasTopLevel && topLevel) scene_.sealed.emplace_back(sealedFrom_, at_);
+  }
+
+  void takeTopLevel(SceneLine* line, bool blank) {
+    if (blank) return;
+    const ReferenceKeyword* reference = nullptr;
+    switch (roleOf(line->text.view(), reference)) {
+      case LineRole::Object:
+        if (section_ != Section::Objects) fail(SceneProblem::OutOfOrder);
+        endBlock(lastBone_);
+        endBlock(lastObject_);
+        lastObject_ = addItem(line, ItemKind::Object, static_cast<std::int32_t>(scene_.objects.size()));
+        scene_.objects.push_back(lastObject_);
+        lastBone_ = kNone;
+        ambient_ = Placed{};
+        break;
+      case LineRole::Bone:
+        if (section_ != Section::Objects || lastObject_ == kNone) {
+          fail(SceneProblem::OutOfOrder);
+          break;
+        }
+        endBlock(lastBone_);
+        lastBone_ = addItem(line, ItemKind::Bone, scene_.items[lastObject_].bones++);
+        scene_.items[lastBone_].object = lastObject_;
+        break;
+      case LineRole::Light:
+        if (section_ == Section::Cameras) fail(SceneProblem::OutOfOrder);
+        if (section_ == Section::Objects) endObjects();
+        section_ = Section::Lights;
+        endBlock(lastLight_);
+        lastLight_ = addItem(line, ItemKind::Light, static_cast<std::int32_t>(scene_.lights.size()));
+        scene_.lights.push_back(lastLight_);
+        break;
+      case LineRole::Camera:
+        if (section_ == Section::Objects) endObjects();
+        if (section_ == Section::Lights) endBlock(lastLight_);
+        if (section_ != Section::Cameras) firstCamera_ = at_;
+        section_ = Section::Cameras;
+        endBlock(lastCamera_);
+        lastCamera_ = addItem(line, ItemKind::Camera, static_cast<std::int32_t>(cameras_.size()));
+        cameras_.push_back(lastCamera_);
+        break;
+      case LineRole::Ambient:
+        if (section_ == Section::Objects && lastObject_ != kNone && ambient_.line == nullptr) {
+          ambient_ = Placed{line, at_};
+          beforeAmbient_ = lastNonBlank_;
+        }
+        break;
+      case LineRole::Reference:
+        if (!scene_.items.empty()) {
+          scene_.references.push_back(SceneReference{line, at_, kNone, reference->notation});
+          owners_.push_back(scene_.items.size() - 1);
+          onlyLights_.push_back(reference->names_only_lights);
+        }
+        break;
+      case LineRole::Other:
+        break;
+    }
+  }
+
+  std::size_t addItem(SceneLine* line, ItemKind kind, std::int32_t index) {
+    SceneItem item;
+    item.line = line;
+    item.at = at_;
+    item.kind = kind;
+    item.index = index;
+    scene_.items.push_back(item);
+    return scene_.items.size() - 1;
+  }
+
+  // An item's block ends at the last non-blank line before the line now read.
+  void endBlock(std::size_t item) {
+    if (item == kNone) return;
+    scene_.items[item].last = lastNonBlank_.line;
+    scene_.items[item].lastAt = lastNonBlank_.at;
+  }
+
+  // The object section ends where the scene-level group begins: at the first
+  // "AmbientColor" line after the objects, or else at the last run of
+  // non-blank lines before the line now read.
+  void endObjects() {
+    section_ = Section::Lights;
+    if (lastObject_ == kNone) return;
+    Placed group = ambient_.line != nullptr ? ambient_ : run_;
+    Placed before = ambient_.line != nullptr ? beforeAmbient_ : beforeRun_;
+    if (group.line == nullptr || group.at <= scene_.items[lastObject_].at || before.line == nullptr) {
+      fail(SceneProblem::OutOfOrder);
+      before = lastNonBlank_;
+    }
+    SceneItem& object = scene_.items[lastObject_];
+    object.last = before.line;
+    object.lastAt = before.at;
+    if (lastBone_ != kNone) {
+      scene_.items[lastBone_].last = object.last;
+      scene_.items[lastBone_].lastAt = object.lastAt;
+    }
+  }
+
+  void finish() {
+    if (section_ == Section::Objects) {
+      // No light and no camera: the objects have no end, and copies no place.
+      fail(SceneProblem::NoCamera);
+      endObjects();
+    }
+    endBlock(lastLight_ != kNone && section_ == Section::Lights ? lastLight_ : kNone);
+    endBlock(lastCamera_);
+    if (section_ != Section::Cameras) fail(SceneProblem::NoCamera);
+    // A bone past its object's end stands outside every object's block.
+    for (SceneItem& item : scene_.items) {
+      if (item.kind == ItemKind::Bone && item.at > scene_.items[item.object].lastAt) {
+        fail(SceneProblem::OutOfOrder);
+        item.last = item.line;
+        item.lastAt = item.at;
+      }
+    }
+    settleReferences();
+    if (lastObject_ != kNone) {
+      scene_.objectPlace = scene_.items[lastObject_].last;
+      scene_.objectPlaceAt = scene_.items[lastObject_].lastAt;
+    }
+    if (lastLight_ != kNone) {
+      scene_.lightPlace = scene_.items[lastLight_].last;
+      scene_.lightPlaceAt = scene_.items[lastLight_].lastAt;
+    }
+    scene_.copyableEnd = firstCamera_;
+  }
+
+  // Keeps the references that stand within their item's block, gives each
+  // item its range and parent line, and resolves what each names.
+  void settleReferences() {
+    std::vector<SceneReference> kept;
+    std::vector<std::size_t> keptOwners;
+    std::vector<bool> keptOnlyLights;
+    for (std::size_t i = 0; i < scene_.references.size(); ++i) {
+      const SceneItem& owner = scene_.items[owners_[i]];
+      if (owner.last == nullptr || scene_.references[i].at > owner.lastAt) continue;
+      kept.push_back(scene_.references[i]);
+      keptOwners.push_back(owners_[i]);
+      keptOnlyLights.push_back(onlyLights_[i]);
+    }
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < scene_.items.size(); ++i) {
+      SceneItem& item = scene_.items[i];
+      item.firstReference = next;
+      while (next < kept.size() && keptOwners[next] == i) {
+        if (item.parent == kNone && beginsWithWord(kept[next].line->text.view(), "ParentItem"))
+          item.parent = next;
+        ++next;
+      }
+      item.endReference = next;
+    }
+    // An object's range takes in its bones'.
+    for (std::size_t i = 0; i < scene_.items.size(); ++i) {
+      SceneItem& item = scene_.items[i];
+      if (item.kind == ItemKind::Object && item.bones > 0)
+        item.endReference = scene_.items[i + static_cast<std::size_t>(item.bones)].endReference;
+    }
+    for (std::size_t i = 0; i < kept.size(); ++i) kept[i].target = targetOf(kept[i], keptOnlyLights[i]);
+    scene_.references = std::move(kept);
+  }
+
+  std::size_t targetOf(const SceneReference& reference, bool onlyLights) const {
+    std::optional<std::string_view> value = lineValue(reference.line);
+    if (!value) return kNone;
+    if (reference.notation == Notation::ObjectNumber) {
+      std::int32_t number = decimalValue(*value);
+      if (number < 1 || static_cast<std::size_t>(number) > scene_.objects.size()) return kNone;
+      return scene_.objects[static_cast<std::size_t>(number) - 1];
+    }
+    std::optional<std::uint32_t> identifier = identifierValue(*value);
+    if (!identifier) return kNone;
+    std::uint32_t kind = *identifier >> 28;
+    if (onlyLights &&
+        (kind != 2 || std::count(std::begin(kNotLights), std::end(kNotLights), *identifier) != 0))
+      return kNone;
+    std::uint32_t index = *identifier & 0x0FFFFFFFu;
+    switch (kind) {
+      case 1:
+        return index < scene_.objects.size() ? scene_.objects[index] : kNone;
+      case 2:
+        return index < scene_.lights.size() ? scene_.lights[index] : kNone;
+      case 3:
+        return index < cameras_.size() ? cameras_[index] : kNone;
+      case 4: {
+        std::uint32_t object = *identifier & 0xFFFFu;
+        std::uint32_t bone = (*identifier >> 16) & 0xFFFu;
+        if (object >= scene_.objects.size()) return kNone;
+        std::size_t owner = scene_.objects[object];
+        if (bone >= static_cast<std::uint32_t>(scene_.items[owner].bones)) return kNone;
+        return owner + 1 + bone;
+      }
+      default:
+        return kNone;
+    }
+  }
+
+  enum class Section : std::uint8_t { Objects, Lights, Cameras };
+
+  SceneDescription scene_;
+  std::vector<std::size_t> owners_;  // per noted reference, the item whose lines it stands in
+  std::vector<bool> onlyLights_;     // per noted reference, whether it names lights only
+  std::size_t at_ = 0;
+  int depth_ = 0;
+  bool inPlugin_ = false;
+  std::size_t sealedFrom_ = 0;
+  Section section_ = Section::Objects;
+  std::size_t lastObject_ = kNone;
+  std::size_t lastBone_ = kNone;
+  std::size_t lastLight_ = kNone;
+  std::size_t lastCamera_ = kNone;
+  std::vector<std::size_t> cameras_;  // the item of each camera index
+  std::size_t firstCamera_ = kNone;
+  Placed lastNonBlank_;
+  Placed run_;        // the first line of the latest run of non-blank lines
+  Placed beforeRun_;  // the last non-blank line before it
+  bool inRun_ = false;
+  Placed ambient_;  // the first "AmbientColor" line after the latest object
+  Placed beforeAmbient_;
+};
+
+SceneLine* nextLine(SceneLine* line) { return line->next; }
+
+SceneLine* nextSavedLine(SceneLine* line) {
+  do line = line->next;
+  while (line != nullptr && line->inserted);
+  return line;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> identifierValue(std::string_view value) {
+  if (value.size() < 8 || !onlySpaceAfter(value.substr(8))) return std::nullopt;
+  std::uint32_t identifier = 0;
+  for (char c : value.substr(0, 8)) {
+    int digit = hexDigit(c);
+    if (digit < 0) return std::nullopt;
+    identifier = identifier << 4 | static_cast<std::uint32_t>(digit);
+  }
+  return identifier;
+}
+
+SceneDescription Format3Reader::read(const SceneLines& lines, Reading reading) const {
+  SceneLine* first = lines.head;
+  if (reading == Reading::AllLines) return Reader().read(first, nextLine);
+  while (first != nullptr && first->inserted) first = first->next;
+  return Reader().read(first, nextSavedLine);
+}
+
+SceneLine* Format3Reader::findObjectLine(const SceneLines& lines, std::string_view fileName,
+                                         std::int32_t n) const {
+  SceneDescription scene = read(lines, Reading::AllLines);
+  std::int32_t count = 0;
+  for (std::size_t object : scene.objects) {
+    SceneLine* line = scene.items[object].line;
+    if (objectFileName(line) == fileName && ++count == n) return line;
+  }
+  return nullptr;
+}
+
+std::string_view Format3Reader::objectFileName(const SceneLine* line) const {
+  std::optional<std::string_view> value = lineValue(line);
+  if (!value) return {};
+  if (beginsWithWord(line->text.view(), "LoadObjectLayer")) {
+    // The layer number, then the file name.
+    std::size_t space = value->find(' ');
+    if (space == std::string_view::npos) return {};
+    value = value->substr(space + 1);
+  }
+  return withoutLineEnd(*value);
+}
+
+std::string_view Format3Reader::itemName(const SceneItem& item) const {
+  std::string_view keyword = item.kind == ItemKind::Light    ? "LightName"
+                             : item.kind == ItemKind::Camera ? "CameraName"
+                                                             : "BoneName";
+  for (const SceneLine* line = item.line; line != nullptr; line = line->next) {
+    if (beginsWithWord(line->text.view(), keyword)) return withoutLineEnd(lineValue(line).value_or(""));
+    if (line == item.last) break;
+  }
+  return {};
+}
+
+bool Format3Reader::mayInsertBefore(const SceneDescription& description, const SceneLine*, const SceneLine*,
+                                    std::size_t at) const {
+  const auto& sealed = description.sealed;
+  auto span = std::upper_bound(sealed.begin(), sealed.end(), at,
+                               [](std::size_t position, const auto& each) { return position < each.first; });
+  return span == sealed.begin() || at > std::prev(span)->second;
+}
+
+CopyLayout Format3Reader::copyLayout() const { return CopyLayout{true, false, false, false, true}; }
+
+std::int32_t Format3Reader::maxCopyIndex(ItemKind kind, bool withBones) const {
+  // Bones name their object in 4 hexadecimal digits; items in 7.
+  return kind == ItemKind::Object && withBones ? 0xFFFF : 0x0FFFFFFF;
+}
+
+const Format3Reader& format3Reader() {
+  static const Format3Reader reader;
+  return reader;
+}
+
+}  // namespace graftling
