@@ -9,7 +9,8 @@ std::string sceneHead() {
 
 std::string objectBlock(std::string_view objectLine, int parent) {
   std::string block = std::string(objectLine) + "\n";
-  block += "ShowObject 8 7\nObjectMotion (unnamed)\n  9\n  1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0\nEndBehavior 1\n";
+  block +=
+      "ShowObject 8 7\nObjectMotion (unnamed)\n  9\n  1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0\nEndBehavior 1\n";
   if (parent != 0) block += "ParentObject " + std::to_string(parent) + "\n";
   block += "ShadowOptions 7\n";
   return block;
@@ -35,6 +36,57 @@ std::string sceneTail() {
   return "ShowCamera 1 7\nCameraMotion (unnamed)\n  9\n  1\n  0 1 -5 0 0 0 1 1 1\n  0 0 0 0 0\n"
          "EndBehavior 1\nZoomFactor 3.200000\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
          "RenderMode 2\nRayTraceEffects 0\n\nViewMode 3\nShowFieldChart 0\n\n";
+}
+
+std::string motion3(std::string_view keyword, int channels) {
+  std::string text = std::string(keyword) + "\nNumChannels " + std::to_string(channels) + "\n";
+  for (int channel = 0; channel < channels; ++channel) {
+    text += "Channel " + std::to_string(channel) + "\n{ Envelope\n  1\n  Key " +
+            (channel == 6 || channel == 7 || channel == 8 ? "1" : "0") +
+            " 0 0 0 0 0 0 0 0\n  Behaviors 1 1\n}\n";
+  }
+  return text;
+}
+
+std::string objectBlock3(std::string_view line, std::string_view own, std::string_view bones,
+                         std::string_view after) {
+  return std::string(line) + "\nShowObject 6 10\n" + motion3("ObjectMotion", 9) + "\n" + std::string(own) +
+         std::string(bones) + "ShadowOptions 7\n" + std::string(after);
+}
+
+std::string boneBlock3(std::string_view name, std::string_view parent, std::string_view after) {
+  return "AddBone\nBoneName " + std::string(name) +
+         "\nShowBone 1 1\nBoneRestPosition 0 0.25 0\nBoneRestDirection 0 0 0\nBoneRestLength 0.25\n" +
+         motion3("BoneMotion", 9) + "\nLockedChannels 448\nPivotRotation 0 0 0\nParentItem " +
+         std::string(parent) + "\n" + std::string(after);
+}
+
+std::string lightBlock3(std::string_view name, std::string_view own, std::string_view handler) {
+  return "AddLight\nLightName " + std::string(name) + "\nShowLight 0 7\n" + motion3("LightMotion", 9) + "\n" +
+         std::string(own) +
+         "LightColor 1 1 1\nLightIntensity 1\nAffectCaustics 1\nLightType 1\nShadowType 1\n"
+         "ShadowColor 0 0 0\nPlugin LightHandler 1 PointLight\n" +
+         std::string(handler) + "EndPlugin\n";
+}
+
+std::string cameraBlock3(std::string_view name, std::string_view own) {
+  return "AddCamera\nCameraName " + std::string(name) + "\nShowCamera 1 7\n" + motion3("CameraMotion", 6) +
+         "\n" + std::string(own) + "ZoomFactor 3.2\nFrameSize 640 480\nMotionBlur 0\n";
+}
+
+std::string scene3(const std::vector<std::string>& objects, const std::vector<std::string>& lights,
+                   const std::vector<std::string>& cameras, std::string_view group) {
+  std::string text =
+      "LWSC\n3\n\nFirstFrame 1\nLastFrame 60\nFrameStep 1\nPreviewFirstFrame 1\n"
+      "PreviewLastFrame 60\nPreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n";
+  for (const std::string& object : objects) text += "\n" + object;
+  text += "\n" + std::string(group);
+  for (const std::string& light : lights) text += "\n" + light;
+  for (const std::string& camera : cameras) text += "\n" + camera;
+  return text +
+         "\nAntiAliasing 0\nFilterType 0\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
+         "ViewConfiguration 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
+         "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n";
 }
 
 std::string withCrLf(std::string_view text) {

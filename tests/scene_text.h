@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace graftling::testing {
 
@@ -26,6 +27,34 @@ std::string shadowMappedLightBlock(std::string_view name, int parent = 0);
 
 // From "ShowCamera" to the scene's final blank line.
 std::string sceneTail();
+
+// Format 3, as later Layouts write it. Blocks come without the blank line
+// that stands before each in a scene; scene3 puts it there.
+
+// A motion: its keyword line, "NumChannels" and each channel's envelope block.
+std::string motion3(std::string_view keyword, int channels);
+
+// An object block: its line, its motion, a blank line, its own lines, its
+// bones, "ShadowOptions 7" and the lines after that.
+std::string objectBlock3(std::string_view line, std::string_view own = "", std::string_view bones = "",
+                         std::string_view after = "");
+
+// A bone from "AddBone": its rest, its motion, a blank line, its parent line
+// and the lines after that.
+std::string boneBlock3(std::string_view name, std::string_view parent, std::string_view after = "");
+
+// A light block, its own lines after its motion, ending with a light
+// handler's plug-in body.
+std::string lightBlock3(std::string_view name, std::string_view own = "", std::string_view handler = "");
+
+// A camera block: its own lines after its motion, then its zoom.
+std::string cameraBlock3(std::string_view name, std::string_view own = "");
+
+// A whole scene: each object, the scene-level group, each light and each
+// camera after a blank line, then the render settings and graph editor data.
+std::string scene3(const std::vector<std::string>& objects, const std::vector<std::string>& lights,
+                   const std::vector<std::string>& cameras,
+                   std::string_view group = "AmbientColor 1 1 1\nAmbientIntensity 0.25\n");
 
 // The same text with every LF made CR LF.
 std::string withCrLf(std::string_view text);
