@@ -49,6 +49,23 @@ constexpr std::uint64_t kEnvelopeStreams = std::uint64_t{1} << 42;
 constexpr std::uint64_t kLightOffset = 1u << 30;
 constexpr std::uint64_t kAmbientStream = kEnvelopeStreams - 1;
 constexpr std::uint64_t kCameraStream = kEnvelopeStreams - 2;
+// Format 3's own options, objects by number and lights by index as above:
+// which objects have bones and how they lie, which items hang on a bone,
+// what objects exclude, which handlers keep data; the cameras' keys.
+constexpr std::uint64_t kRigStreams = std::uint64_t{1} << 43;
+constexpr std::uint64_t kHangStreams = std::uint64_t{1} << 44;
+constexpr std::uint64_t kExcludeStreams = std::uint64_t{1} << 45;
+constexpr std::uint64_t kPluginStreams = std::uint64_t{1} << 46;
+constexpr std::uint64_t kCameraStreams = std::uint64_t{1} << 47;
+
+// A bone of a format-3 object.
+struct BonePlan {
+  std::string name;
+  int parent = -1;    // an earlier bone of the object, -1 for the object itself
+  int goal = 0;       // "GoalObject" value (object number), 0 for a bone IK does not solve
+  int length = 0;     // rest length in hundredths
+  std::string pitch;  // its rest pitch
+};
 
 struct ItemPlan {
   std::string firstLine;  // "LoadObject ...", "AddNullObject ..." or the light's name
@@ -61,7 +78,13 @@ struct ItemPlan {
   int target = 0;         // "TargetObject" value of a light, 0 for none
   bool animated = false;  // ObjDissolve of an object, LgtIntensity of a light as an envelope
   bool flare = false;     // a light's lens flare, its FlareIntensity an envelope
-  bool distant = false;   // a format-2 light run by the DistantLight handler
+  bool distant = false;   // a format-2 or format-3 light run by the DistantLight handler
+  // Format 3 alone:
+  int layer = 1;                        // an object's "LoadObjectLayer" layer: 2 for a file loaded again
+  int parentBone = -1;                  // the bone of the parent object it hangs on, -1 for none
+  std::vector<BonePlan> bones;          // an object's bones
+  std::vector<std::uint32_t> excludes;  // an object's "ExcludeLight" identifiers
+  bool pluginData = false;              // a handler's body that reads like scene lines
 };
 
 // Every item of a scene, in file order, before it is written out.
@@ -71,6 +94,7 @@ struct ScenePlan {
   int pickedObject = 0;
   std::string pickedFileName;
   int childlessObject = 0;
+  std::vector<std::uint32_t> cameraParents;  // format 3: each camera's "ParentItem", 0 for none
 };
 
 // A number with at most one decimal, as Layout writes simple key values.
@@ -199,6 +223,234 @@ const char kTail[] =
     "ViewDirection 0.000000 -0.174533 0.000000\nViewZoomFactor 0.640000\nLayoutGrid 3\nGridSize 0.500000\n"
     "ShowMotionPath 1\nShowSafeAreas 0\nShowBGImage 0\nShowFogRadius 0\nShowRedraw 0\nShowFieldChart 0\n\n";
 
+// Format 3 ------------------------------------------------------------------
+
+// Identifiers as format 3 names items: the kind's digit, then the index of an
+// object, light or camera in 7 digits, or a bone's index within its object in
+// 3 digits and its object's index in 4.
+std::uint32_t objectId(int number) { return 0x10000000u + static_cast<std::uint32_t>(number - 1); }
+std::uint32_t lightId(int index) { return 0x20000000u + static_cast<std::uint32_t>(index); }
+std::uint32_t boneId(int bone, int number) {
+  return 0x40000000u + (static_cast<std::uint32_t>(bone) << 16) + static_cast<std::uint32_t>(number - 1);
+}
+constexpr std::uint32_t kFirstCamera = 0x30000000u;
+constexpr std::uint32_t kRadiosity = 0x21000000u;  // an "ExcludeLight" value that names no light
+
+std::string identifier(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(id));
+  return text;
+}
+
+// The "ParentItem" value of an item with a parent object.
+std::uint32_t parentId(const ItemPlan& plan) {
+  return plan.parentBone < 0 ? objectId(plan.parent) : boneId(plan.parentBone, plan.parent);
+}
+
+// "{ Envelope", the key count, a "Key" line per value (half a second apart,
+// its spline settings zero) and the behaviours before and after the keys, "}".
+void appendEnvelopeBlock(std::string& out, const std::vector<std::string>& values) {
+  out += "{ Envelope\n  " + std::to_string(values.size()) + "\n";
+  for (std::size_t key = 0; key < values.size(); ++key) {
+    out += "  Key " + values[key] + " " + hundredths(50 * static_cast<int>(key)) + " 0 0 0 0 0 0 0\n";
+  }
+  out += "  Behaviors 1 1\n}\n";
+}
+
+// keyword ("ObjectMotion", ...), its nine channels, each "Channel k" and its
+// envelope, and the blank line that always follows a motion.
+void appendChannels(std::string& out, const char* keyword, const std::vector<std::string> (&channels)[9]) {
+  out += std::string(keyword) + "\nNumChannels 9\n";
+  for (int channel = 0; channel < 9; ++channel) {
+    out += "Channel " + std::to_string(channel) + "\n";
+    appendEnvelopeBlock(out, channels[channel]);
+  }
+  out += "\n";
+}
+
+// A motion of keys keys per channel: position, heading and pitch drawn, bank
+// 0, scale 1.
+void appendMotion3(std::string& out, const char* keyword, Random& random, int keys) {
+  std::vector<std::string> channels[9];
+  for (int key = 0; key < keys; ++key) {
+    for (int channel = 0; channel < 3; ++channel) channels[channel].push_back(value(random, 5));
+    channels[3].push_back(value(random, 3));
+    channels[4].push_back(value(random, 1));
+    channels[5].push_back("0");
+    for (int channel = 6; channel < 9; ++channel) channels[channel].push_back("1");
+  }
+  appendChannels(out, keyword, channels);
+}
+
+// "keyword (envelope)" and its block: 2 to 4 keys from low to high hundredths.
+void appendEnvelope3(std::string& out, const char* keyword, std::uint32_t seed, std::uint64_t stream, int low,
+                     int high) {
+  Random random = Random::scattered(seed, stream);
+  std::vector<std::string> values(static_cast<std::size_t>(2 + random.below(3)));
+  for (std::string& text : values) text = hundredths(low + random.below(high - low + 1));
+  out += std::string(keyword) + " (envelope)\n";
+  appendEnvelopeBlock(out, values);
+}
+
+// A handler's data as handlers keep theirs, in a notation of its own: among
+// its values, a quoted identifier in decimal, lines that read like the
+// scene's own (lookalikes: item lines, reference lines), a brace block and a
+// blank line. Only "EndPlugin" ends it.
+void appendPluginBody(std::string& out, const std::string& opening, const std::string& name,
+                      std::uint32_t named, const std::vector<std::string>& lookalikes) {
+  out += opening + "\nVERSION 1.5\n# links kept by the handler\n\"" + std::to_string(named) +
+         "  1\"\nBEGIN Links\n  Name " + name + "\n  ParentItem " + identifier(named) + "\nEND Links\n";
+  for (const std::string& line : lookalikes) out += line + "\n";
+  out += "{ Pose\n  ParentItem " + identifier(named) + "\n  { Keys\n    AddBone\n  }\n}\n\nEndPlugin\n";
+}
+
+// The item line of an object: a loaded file by its layer.
+std::string objectLine3(const ItemPlan& plan) {
+  const std::string loaded = "LoadObject ";
+  if (plan.firstLine.rfind(loaded, 0) != 0) return plan.firstLine;
+  return "LoadObjectLayer " + std::to_string(plan.layer) + " " + plan.firstLine.substr(loaded.size());
+}
+
+// A bone from "AddBone" through its parent and IK lines; bone motions hold
+// their rest position.
+void appendBone(std::string& out, const BonePlan& bone, int number) {
+  const std::string length = hundredths(bone.length);
+  out += "AddBone\nBoneName " + bone.name + "\nShowBone 1 1\nBoneRestPosition 0 " + length +
+         " 0\nBoneRestDirection 0 " + bone.pitch + " 0\nBoneRestLength " + length +
+         "\nBoneStrength 1\nScaleBoneStrength 1\n";
+  std::vector<std::string> channels[9] = {{"0"}, {length}, {"0"}, {"0"}, {bone.pitch},
+                                          {"0"}, {"1"},    {"1"}, {"1"}};
+  appendChannels(out, "BoneMotion", channels);
+  out += "LockedChannels 448\nPivotRotation 0 0 0\nParentItem " +
+         identifier(bone.parent < 0 ? objectId(number) : boneId(bone.parent, number)) + "\n";
+  if (bone.goal != 0) out += "GoalObject " + std::to_string(bone.goal) + "\nFullTimeIK 1\nGoalStrength 25\n";
+}
+
+void appendObject3(std::string& out, const SceneShape& shape, const ItemPlan& plan, int number,
+                   int pickedObject) {
+  Random random(shape.seed, plan.stream);
+  out += "\n" + objectLine3(plan) + "\nShowObject 6 10\n";
+  appendMotion3(out, "ObjectMotion", random, plan.keys);
+  if (plan.animated) appendEnvelope3(out, "ObjectDissolve", shape.seed, plan.envelopeStream, 0, 100);
+  if (plan.pluginData) {
+    // Its own identifier in reference lines, as if it were its own parent.
+    std::string self = identifier(objectId(number));
+    appendPluginBody(out, "Plugin CustomObjHandler 1 RigNotes", "Object_" + std::to_string(number),
+                     objectId(number),
+                     {"ParentItem " + self, "TargetItem " + identifier(objectId(pickedObject)),
+                      "GoalObject " + std::to_string(number), "MorphTarget " + std::to_string(number),
+                      "ExcludeLight " + identifier(lightId(0)), "AddNullObject Notes", "AddBone"});
+  }
+  if (plan.parent != 0) out += "ParentItem " + identifier(parentId(plan)) + "\n";
+  if (plan.goal != 0) out += "GoalObject " + std::to_string(plan.goal) + "\nGoalStrength 1\n";
+  if (plan.morph != 0) {
+    out += "MorphTarget " + std::to_string(plan.morph) + "\n";
+    if (shape.envelopes) {
+      appendEnvelope3(out, "MorphAmount", shape.seed, plan.envelopeStream + 1, 0, 100);
+    } else {
+      out += "MorphAmount 0.5\n";
+    }
+    out += "MorphSurfaces 1\n";
+  }
+  if (!plan.bones.empty()) {
+    out += "SubdivisionOrder 2\nBoneFalloffType 6\nFasterBones 1\n";
+    for (const BonePlan& bone : plan.bones) appendBone(out, bone, number);
+  }
+  out += "ShadowOptions 7\n";
+  for (std::uint32_t light : plan.excludes) out += "ExcludeLight " + identifier(light) + "\n";
+}
+
+void appendLight3(std::string& out, const SceneShape& shape, const ItemPlan& plan, int index,
+                  int pickedObject) {
+  Random random(shape.seed, plan.stream);
+  out += "\nAddLight\nLightName " + plan.firstLine + "\nShowLight 0 7\n";
+  appendMotion3(out, "LightMotion", random, plan.keys);
+  if (plan.parent != 0) out += "ParentItem " + identifier(parentId(plan)) + "\n";
+  if (plan.target != 0) out += "TargetItem " + identifier(objectId(plan.target)) + "\n";
+  out += "LightColor 1 1 1\n";
+  if (plan.animated) {
+    appendEnvelope3(out, "LightIntensity", shape.seed, plan.envelopeStream, 20, 150);
+  } else {
+    out += "LightIntensity 1\n";
+  }
+  out += "AffectCaustics 1\n";
+  if (plan.flare) {
+    out += "LensFlare 1\n";
+    appendEnvelope3(out, "FlareIntensity", shape.seed, plan.envelopeStream + 1, 0, 100);
+    out += "FlareDissolve 0\nLensFlareOptions 7\n";
+  }
+  out += "ShadowType 1\nShadowColor 0 0 0\n";
+  const std::string handler =
+      std::string("Plugin LightHandler 1 ") + (plan.distant ? "DistantLight" : "PointLight");
+  if (plan.pluginData) {
+    appendPluginBody(out, handler, plan.firstLine, lightId(index),
+                     {"AddLight", "LightName Decoy", "ParentItem " + identifier(lightId(index)),
+                      "TargetItem " + identifier(objectId(pickedObject)), "AddCamera"});
+  } else {
+    out += handler + "\nEndPlugin\n";
+  }
+}
+
+// A camera, its motion from a stream of its own; the first one's zoom may be
+// an envelope.
+void appendCamera3(std::string& out, const SceneShape& shape, int index, std::uint32_t parent,
+                   std::uint32_t target) {
+  Random random(shape.seed, kCameraStreams + static_cast<std::uint64_t>(index));
+  out += "\nAddCamera\nCameraName " +
+         (index == 0 ? std::string("Camera") : "Camera_" + std::to_string(index + 1)) + "\nShowCamera 1 7\n";
+  appendMotion3(out, "CameraMotion", random, 2);
+  if (parent != 0) out += "ParentItem " + identifier(parent) + "\n";
+  if (target != 0) out += "TargetItem " + identifier(target) + "\n";
+  if (shape.envelopes && index == 0) {
+    appendEnvelope3(out, "ZoomFactor", shape.seed, kCameraStream, 200, 500);
+  } else {
+    out += "ZoomFactor 3.2\n";
+  }
+  out +=
+      "ResolutionMultiplier 1\nFrameSize 640 480\nPixelAspect 1\nMaskPosition 0 0 640 480\nMotionBlur 0\n"
+      "FieldRendering 0\nApertureHeight 0.015\nPlugin CameraHandler 1 Perspective\nEndPlugin\n";
+}
+
+// The head after "LWSC" and "3", up to the blank line before the first object.
+const char kHead3[] =
+    "\nFirstFrame 1\nLastFrame 60\nFrameStep 1\nPreviewFirstFrame 1\nPreviewLastFrame 60\n"
+    "PreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n";
+
+// What runs on after the last camera's own lines: render settings, display
+// settings and the graph editor's data.
+const char kTail3[] =
+    "AntiAliasing 0\nAdaptiveSampling 1\nAdaptiveThreshold 0.1\nFilterType 0\nDepthOfField 0\n\n"
+    "SolidBackdrop 1\nBackdropColor 0 0 0\nZenithColor 0 0.1568627 0.3137255\nSkyColor 0.4705882 0.7058824 "
+    "0.9411765\nGroundColor 0.1960784 0.1568627 0.1176471\nNadirColor 0.3921569 0.3137255 0.2352941\n"
+    "FogType 0\nDitherIntensity 1\nAnimatedDither 0\n\nRenderMode 2\nRayTraceEffects 0\nDataOverlayLabel  \n"
+    "SaveRGB 0\nSaveAlpha 0\n\nViewConfiguration 0\nDefineView 0\nViewType 9\nViewAimpoint 0 0 0\n"
+    "ViewRotation 0 0 0\nViewZoomFactor 2\n\nGridNumber 40\nGridSize 0.5\nShowMotionPath 1\nShowSafeAreas 0\n"
+    "ShowFieldChart 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
+    "{ GraphEd_Favorites\n}\n{ GraphEd_Expressions\n  Version 1\n}\n";
+
+// The whole scene after its "LWSC" and "3" lines.
+void appendScene3(std::string& out, const SceneShape& shape, const ScenePlan& plan) {
+  out += kHead3;
+  if (shape.pluginData) {
+    appendPluginBody(out, "Plugin MasterHandler 1 SceneNotes", "Notes", objectId(plan.pickedObject),
+                     {"LoadObjectLayer 1 Objects/Notes.lwo", "AddNullObject Notes", "AmbientColor 1 1 1",
+                      "AddLight", "AddCamera"});
+  }
+  for (std::size_t i = 0; i < plan.objects.size(); ++i) {
+    appendObject3(out, shape, plan.objects[i], static_cast<int>(i) + 1, plan.pickedObject);
+  }
+  out += "\nAmbientColor 1 1 1\nAmbientIntensity 0.25\n";
+  if (shape.envelopes) appendEnvelope3(out, "GlobalLightIntensity", shape.seed, kAmbientStream, 50, 150);
+  for (std::size_t j = 0; j < plan.lights.size(); ++j) {
+    appendLight3(out, shape, plan.lights[j], static_cast<int>(j), plan.pickedObject);
+  }
+  for (std::size_t k = 0; k < plan.cameraParents.size(); ++k) {
+    appendCamera3(out, shape, static_cast<int>(k), plan.cameraParents[k],
+                  k == 0 && shape.references ? objectId(plan.pickedObject) : 0);
+  }
+  out += kTail3;
+}
+
 // The branch's objects as a tree: parent index (-1 for the picked object)
 // in creation order, with depth levels of objects below the picked one.
 std::vector<int> branchTree(Random& random, int count, int depth) {
@@ -217,9 +469,17 @@ std::vector<int> branchTree(Random& random, int count, int depth) {
 }
 
 // Lines that appendObject and appendLight write for plan with every layout
-// option off.
-int objectLines(const ItemPlan& plan) { return 3 + 2 + 2 * plan.keys + 1 + (plan.parent != 0 ? 1 : 0) + 2; }
-int lightLines(const ItemPlan& plan) { return 4 + 2 + 2 * plan.keys + 1 + (plan.parent != 0 ? 1 : 0) + 5; }
+// option off (formats 1 and 2 counted as format 1), or appendObject3 and
+// appendLight3 in format 3: a blank line, the item's lines, a motion of nine
+// channels of five lines and a key line per key, and the blank line after it.
+int objectLines(const ItemPlan& plan, int format) {
+  int parent = plan.parent != 0 ? 1 : 0;
+  return format == 3 ? 3 + 2 + 9 * (5 + plan.keys) + 1 + parent + 1 : 3 + 2 + 2 * plan.keys + 1 + parent + 2;
+}
+int lightLines(const ItemPlan& plan, int format) {
+  int parent = plan.parent != 0 ? 1 : 0;
+  return format == 3 ? 4 + 2 + 9 * (5 + plan.keys) + 1 + parent + 7 : 4 + 2 + 2 * plan.keys + 1 + parent + 5;
+}
 
 // The tree's indices in depth-first pre-order, children in creation order.
 std::vector<int> preOrder(const std::vector<int>& parent) {
@@ -249,8 +509,15 @@ std::string shapeProblem(const SceneShape& shape) {
   if (shape.branchLights > shape.lights) return "the branch has more lights than the scene";
   if (shape.branchDepth < 0 || shape.branchDepth > branchObjects - 1)
     return "the branch is too small for its depth";
-  if (shape.format != 1 && shape.format != 2) return "the format is 1 or 2";
+  if (shape.format < 1 || shape.format > 3) return "the format is 1, 2 or 3";
   if (shape.olderLights && shape.format != 1) return "older lights are a format-1 layout";
+  if (shape.cameras < 1) return "a scene needs at least one camera";
+  if (shape.format != 3 && (shape.bones != 0 || shape.cameras != 1 || shape.pluginData))
+    return "bones, several cameras and plug-in data are format-3 layouts";
+  if (shape.bones < 0 || shape.bones > 4096) return "an object has 0 to 4096 bones";
+  // A bone's identifier holds its object's index in 4 hexadecimal digits.
+  if (shape.bones > 0 && shape.objects + branchObjects > 0x10000)
+    return "bones need object indices below 65536, the copies' included";
   return std::string();
 }
 
@@ -297,10 +564,93 @@ void planOptions(const SceneShape& shape, ScenePlan& scene, const std::vector<in
     Random layout = Random::scattered(shape.seed, kLayoutStreams + kLightOffset + j);
     plan.animated = shape.envelopes && (j + 1 == scene.lights.size() || layout.chance(50));
     plan.flare = shape.envelopes && (j == 0 || layout.chance(25));
-    plan.distant = shape.format == 2 && layout.chance(30);
+    plan.distant = (shape.format == 2 || shape.format == 3) && layout.chance(30);
     if (!shape.references) continue;
     Random references = Random::scattered(shape.seed, kReferenceStreams + kLightOffset + j);
     if (references.chance(40)) plan.target = referenceFor(references, 0, branchNumbers, objectCount);
+  }
+}
+
+// The first bones of a rig: a leg whose shin IK solves comes first, so that
+// small rigs have one; then the spine to the head, the other limbs, and the
+// feet and hands, solved too. Later bones hang on an earlier one drawn at random.
+struct RigBone {
+  const char* name;
+  int parent;
+  bool solved;
+};
+constexpr RigBone kRig[] = {{"Root", -1, false},      {"L_Thigh", 0, false},  {"L_Shin", 1, true},
+                            {"Spine", 0, false},      {"R_Thigh", 0, false},  {"R_Shin", 4, true},
+                            {"Chest", 3, false},      {"Neck", 6, false},     {"Head", 7, false},
+                            {"L_UpperArm", 6, false}, {"L_Forearm", 9, true}, {"R_UpperArm", 6, false},
+                            {"R_Forearm", 11, true},  {"L_Foot", 2, true},    {"R_Foot", 5, true},
+                            {"L_Hand", 10, true},     {"R_Hand", 12, true}};
+constexpr int kRigBones = static_cast<int>(sizeof kRig / sizeof kRig[0]);
+
+// Sets format 3's own options from their own streams, after the tree and
+// the options of every format: the rigs, the items hung on bones, the
+// exclusions, the handlers' data and the cameras' parents.
+void planFormat3(const SceneShape& shape, ScenePlan& scene, const std::vector<int>& branchNumbers,
+                 const std::vector<int>& branchLights) {
+  const int objectCount = static_cast<int>(scene.objects.size());
+  const int lightCount = static_cast<int>(scene.lights.size());
+  for (int number = 1; number <= objectCount && shape.bones > 0; ++number) {
+    ItemPlan& plan = scene.objects[static_cast<std::size_t>(number) - 1];
+    Random rig = Random::scattered(shape.seed, kRigStreams + static_cast<std::uint64_t>(number));
+    bool inBranch = std::binary_search(branchNumbers.begin(), branchNumbers.end(), number);
+    int bones = number == scene.pickedObject     ? shape.bones
+                : rig.chance(inBranch ? 30 : 10) ? 1 + rig.below(shape.bones)
+                                                 : 0;
+    for (int bone = 0; bone < bones; ++bone) {
+      BonePlan planned;
+      bool solved = bone < kRigBones ? kRig[bone].solved : rig.chance(20);
+      planned.name = bone < kRigBones ? kRig[bone].name : "Bone_" + std::to_string(bone);
+      planned.parent = bone < kRigBones ? kRig[bone].parent : rig.below(bone);
+      planned.length = 10 + rig.below(40);
+      planned.pitch = value(rig, 1);
+      if (solved) planned.goal = referenceFor(rig, number, branchNumbers, objectCount);
+      plan.bones.push_back(std::move(planned));
+    }
+  }
+  // An item whose parent object has bones hangs on one of them half of the time.
+  auto hang = [&](ItemPlan& plan, std::uint64_t stream) {
+    if (plan.parent == 0) return;
+    const std::vector<BonePlan>& bones = scene.objects[static_cast<std::size_t>(plan.parent) - 1].bones;
+    Random random = Random::scattered(shape.seed, kHangStreams + stream);
+    if (!bones.empty() && random.chance(50)) plan.parentBone = random.below(static_cast<int>(bones.size()));
+  };
+  for (int number = 1; number <= objectCount; ++number) {
+    hang(scene.objects[static_cast<std::size_t>(number) - 1], static_cast<std::uint64_t>(number));
+  }
+  for (int j = 0; j < lightCount; ++j) hang(scene.lights[static_cast<std::size_t>(j)], kLightOffset + j);
+
+  // Exclusions name a branch light half of the time, and now and then radiosity.
+  for (int number = 1; number <= objectCount && shape.references; ++number) {
+    ItemPlan& plan = scene.objects[static_cast<std::size_t>(number) - 1];
+    Random excludes = Random::scattered(shape.seed, kExcludeStreams + static_cast<std::uint64_t>(number));
+    if (number == scene.pickedObject) {
+      if (!branchLights.empty()) plan.excludes.push_back(lightId(branchLights.front()));
+    } else if (excludes.chance(20)) {
+      plan.excludes.push_back(lightId(
+          !branchLights.empty() && excludes.chance(50)
+              ? branchLights[static_cast<std::size_t>(excludes.below(static_cast<int>(branchLights.size())))]
+              : excludes.below(lightCount)));
+      if (excludes.chance(25)) plan.excludes.push_back(kRadiosity);
+    }
+  }
+  for (int number = 1; number <= objectCount && shape.pluginData; ++number) {
+    Random data = Random::scattered(shape.seed, kPluginStreams + static_cast<std::uint64_t>(number));
+    scene.objects[static_cast<std::size_t>(number) - 1].pluginData =
+        number == scene.pickedObject || data.chance(30);
+  }
+  for (int j = 0; j < lightCount && shape.pluginData; ++j) {
+    Random data =
+        Random::scattered(shape.seed, kPluginStreams + kLightOffset + static_cast<std::uint64_t>(j));
+    scene.lights[static_cast<std::size_t>(j)].pluginData = data.chance(40);
+  }
+  // The second camera hangs on the branch's last object, later ones on the first camera.
+  for (int k = 0; k < shape.cameras; ++k) {
+    scene.cameraParents.push_back(k == 0 ? 0 : k == 1 ? objectId(branchNumbers.back()) : kFirstCamera);
   }
 }
 
@@ -349,10 +699,11 @@ ScenePlan planScene(const SceneShape& shape) {
       } else if (random.below(8) == 0) {
         plan.firstLine = "AddNullObject Null_" + std::to_string(number);
       } else if (!loadedFiles.empty() && random.below(6) == 0) {
-        // The same file loaded again, as Layout saves a cloned object.
+        // The same file loaded again, as Layout saves a cloned object (format 3: its second layer).
         plan.firstLine =
             "LoadObject " +
             loadedFiles[static_cast<std::size_t>(random.below(static_cast<int>(loadedFiles.size())))];
+        plan.layer = 2;
       } else {
         loadedFiles.push_back("Objects/Set/Prop_" + std::to_string(number) + ".lwo");
         plan.firstLine = "LoadObject " + loadedFiles.back();
@@ -389,6 +740,13 @@ ScenePlan planScene(const SceneShape& shape) {
   std::vector<int> branchNumbers = numberOf;
   std::sort(branchNumbers.begin(), branchNumbers.end());
   planOptions(shape, scene, branchNumbers, backgroundNumbers);
+  if (shape.format == 3) {
+    std::vector<int> branchLights;
+    for (int j = 0; j < shape.lights; ++j) {
+      if (inBranch[static_cast<std::size_t>(j)]) branchLights.push_back(j);
+    }
+    planFormat3(shape, scene, branchNumbers, branchLights);
+  }
 
   // A copy of this object alone costs what any run costs beyond its branch.
   std::vector<bool> isParent(static_cast<std::size_t>(objectCount) + 1, false);
@@ -406,10 +764,15 @@ int countLines(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-int planLines(const ScenePlan& plan) {
+int planLines(const ScenePlan& plan, const SceneShape& shape) {
   int lines = 2 + countLines(kHead) + 3 + 2 + countLines(kCameraKeys) + 2 + countLines(kTail);
-  for (const ItemPlan& object : plan.objects) lines += objectLines(object);
-  for (const ItemPlan& light : plan.lights) lines += lightLines(light);
+  if (shape.format == 3) {
+    std::string camera;
+    appendCamera3(camera, shape, 0, 0, 0);
+    lines = 2 + countLines(kHead3) + 3 + countLines(camera) + countLines(kTail3);
+  }
+  for (const ItemPlan& object : plan.objects) lines += objectLines(object, shape.format);
+  for (const ItemPlan& light : plan.lights) lines += lightLines(light, shape.format);
   return lines;
 }
 
@@ -423,6 +786,11 @@ GeneratedScene generateScene(const SceneShape& shape) {
   scene.childlessObject = plan.childlessObject;
   std::string& out = scene.text;
   out += "LWSC\n" + std::to_string(shape.format) + "\n";
+  if (shape.format == 3) {
+    appendScene3(out, shape, plan);
+    scene.lines = countLines(out);
+    return scene;
+  }
   out += kHead;
   for (const ItemPlan& object : plan.objects) appendObject(out, shape, object);
   out += "AmbientColor 255 255 255\n";
@@ -453,23 +821,25 @@ GeneratedScene generateScene(const SceneShape& shape) {
   return scene;
 }
 
-std::optional<SceneShape> shapeForLines(int lines, int branchItems, int branchDepth, std::uint32_t seed) {
+std::optional<SceneShape> shapeForLines(int lines, int branchItems, int branchDepth, std::uint32_t seed,
+                                        int format) {
   SceneShape shape;
   shape.branchItems = branchItems;
   shape.branchLights = branchItems / 10;
   shape.branchDepth = branchDepth;
   shape.seed = seed;
-  // About seventeen lines per block; settle the count on the planned length,
-  // by whole blocks and then one block at a time.
-  constexpr int kBlockLines = 17;
-  int items = std::max(2, lines / kBlockLines);
+  shape.format = format;
+  // About seventeen lines per block (format 3: eighty-eight); settle the
+  // count on the planned length, by whole blocks and then one block at a time.
+  const int blockLines = format == 3 ? 88 : 17;
+  int items = std::max(2, lines / blockLines);
   for (int attempt = 0; attempt < 64; ++attempt) {
     shape.lights = std::max(shape.branchLights + 1, items / 12);
     shape.objects = std::max(1, items - shape.lights);
     if (!shapeProblem(shape).empty()) return std::nullopt;
-    int error = lines - planLines(planScene(shape));
-    if (std::abs(error) < kBlockLines) return shape;
-    int step = error / kBlockLines;
+    int error = lines - planLines(planScene(shape), shape);
+    if (std::abs(error) < blockLines) return shape;
+    int step = error / blockLines;
     items += step != 0 ? step : (error > 0 ? 1 : -1);
     if (items < 2) return std::nullopt;
   }

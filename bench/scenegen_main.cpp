@@ -11,14 +11,18 @@ namespace {
 const char kUsage[] =
     "usage: graftling-scenegen [--lines N | --objects N --lights N] [--branch N] [--branch-lights N]\n"
     "                          [--depth N] [--seed N] [--envelopes] [--format N] [--older-lights]\n"
-    "                          [--references] [-o FILE]\n"
+    "                          [--references] [--bones N] [--cameras N] [--plugin-data] [-o FILE]\n"
     "Writes a scene whose picked object has a branch of --branch items (itself included),\n"
     "--depth object levels deep. With --lines, a tenth of the branch are lights and the\n"
     "scene has about N lines before the lines that the layout options add. Tells the\n"
     "picked object, and an object without children outside the branch, on standard error.\n"
     "Layout options: --envelopes animates values as envelopes, --format 2 writes Layout\n"
-    "5.6's layout (default 1), --older-lights writes format-1 lights without ShadowType,\n"
-    "--references adds TargetObject, GoalObject and MorphTarget lines.\n";
+    "5.6's layout and --format 3 the later Layouts' (default 1), --older-lights writes\n"
+    "format-1 lights without ShadowType, --references adds TargetObject (format 3:\n"
+    "TargetItem), GoalObject and MorphTarget lines, and in format 3 ExcludeLight lines.\n"
+    "Format 3 alone: --bones N rigs the picked object with N bones and some other\n"
+    "objects with up to N, hanging items on them; --cameras N writes N cameras (default\n"
+    "1); --plugin-data writes plug-in bodies whose lines read like scene lines.\n";
 
 bool readNumber(const char* text, long& number) {
   char* end = nullptr;
@@ -31,7 +35,8 @@ bool readNumber(const char* text, long& number) {
 int main(int argc, char** argv) {
   using graftling::bench::SceneShape;
   long lines = -1, branch = 10, depth = 4, branchLights = -1, objects = -1, lights = -1, seed = 1, format = 1;
-  bool envelopes = false, olderLights = false, references = false;
+  long bones = 0, cameras = 1;
+  bool envelopes = false, olderLights = false, references = false, pluginData = false;
   const char* output = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
@@ -42,6 +47,7 @@ int main(int argc, char** argv) {
     bool* flag = option == "--envelopes"      ? &envelopes
                  : option == "--older-lights" ? &olderLights
                  : option == "--references"   ? &references
+                 : option == "--plugin-data"  ? &pluginData
                                               : nullptr;
     if (flag != nullptr) {
       *flag = true;
@@ -64,6 +70,8 @@ int main(int argc, char** argv) {
                    : option == "--lights"        ? &lights
                    : option == "--seed"          ? &seed
                    : option == "--format"        ? &format
+                   : option == "--bones"         ? &bones
+                   : option == "--cameras"       ? &cameras
                                                  : nullptr;
     if (target == nullptr || !readNumber(argument, *target)) {
       std::fprintf(stderr, "graftling-scenegen: bad option %s %s\n%s", option.c_str(), argument, kUsage);
@@ -73,9 +81,9 @@ int main(int argc, char** argv) {
 
   SceneShape shape;
   if (lines >= 0) {
-    std::optional<SceneShape> fitted =
-        graftling::bench::shapeForLines(static_cast<int>(lines), static_cast<int>(branch),
-                                        static_cast<int>(depth), static_cast<std::uint32_t>(seed));
+    std::optional<SceneShape> fitted = graftling::bench::shapeForLines(
+        static_cast<int>(lines), static_cast<int>(branch), static_cast<int>(depth),
+        static_cast<std::uint32_t>(seed), static_cast<int>(format));
     if (!fitted) {
       std::fprintf(stderr, "graftling-scenegen: a branch of %ld items does not fit in %ld lines\n", branch,
                    lines);
@@ -91,6 +99,9 @@ int main(int argc, char** argv) {
   shape.format = static_cast<int>(format);
   shape.olderLights = olderLights;
   shape.references = references;
+  shape.bones = static_cast<int>(bones);
+  shape.cameras = static_cast<int>(cameras);
+  shape.pluginData = pluginData;
   std::string problem = graftling::bench::shapeProblem(shape);
   if (!problem.empty()) {
     std::fprintf(stderr, "graftling-scenegen: %s\n", problem.c_str());

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "copy/hierarchy_copy.h"
@@ -87,6 +90,250 @@ const SceneShape kShapes[] = {
     {4, 2, 5, 1, 3, 5},        // every object in the branch
     {20, 8, 5, 1, 2, 2},       // a light hangs on the last object
 };
+
+// The format-3 layouts of the shapes above: plain, every option of the
+// format, a small rig with references, several cameras with plug-in data.
+std::vector<SceneShape> format3Shapes() {
+  std::vector<SceneShape> shapes;
+  for (SceneShape shape : kShapes) {
+    shape.format = 3;
+    for (int options = 0; options < 4; ++options) {
+      shape.bones = options == 1 ? 20 : options == 2 ? 3 : 0;
+      shape.cameras = options == 1 ? 3 : options == 3 ? 2 : 1;
+      shape.references = options == 1 || options == 2;
+      shape.envelopes = shape.pluginData = options == 1 || options == 3;
+      shapes.push_back(shape);
+    }
+  }
+  return shapes;
+}
+
+// Format 3 read from the text alone, by the rules its copy follows: lines in
+// brace blocks and plug-in bodies are nested, never item or reference lines;
+// a block runs to the last non-blank line before the next item of its section
+// or the section's end, and a bone to the next bone or its object's end.
+using ItemKey = std::tuple<char, int, int>;  // 'o', 'l', 'c' or 'b'; index; a bone's object index
+const ItemKey kNoItem{0, 0, 0};
+
+struct Item3 {
+  std::size_t first = 0, last = 0;  // line indices
+  std::size_t parentLine = 0;       // 0 when it has none
+  std::vector<Item3> bones;         // an object's
+};
+
+struct Reading3 {
+  std::vector<std::string> lines;  // with their line ends
+  std::vector<bool> nested;
+  std::vector<std::string> problems;  // nesting left open or closed unopened, items out of order
+  std::vector<Item3> objects, lights, cameras;
+};
+
+bool isWord(const std::string& line, const std::string& keyword) {
+  return line.rfind(keyword, 0) == 0 &&
+         (line.size() == keyword.size() ||
+          std::string(" \t\r\n").find(line[keyword.size()]) != std::string::npos);
+}
+
+bool isBlank(const std::string& line) { return line == "\n" || line == "\r\n"; }
+
+bool isReference(const Reading3& scene, std::size_t line) {
+  for (const char* keyword : {"ParentItem", "TargetItem", "ExcludeLight", "GoalObject", "MorphTarget"}) {
+    if (!scene.nested[line] && isWord(scene.lines[line], keyword)) return true;
+  }
+  return false;
+}
+
+// Items from each of starts to the last non-blank line before the next one or end.
+std::vector<Item3> blocksFrom(const Reading3& scene, const std::vector<std::size_t>& starts,
+                              std::size_t end) {
+  std::vector<Item3> blocks;
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    std::size_t last = (k + 1 < starts.size() ? starts[k + 1] : end) - 1;
+    while (last > starts[k] && isBlank(scene.lines[last])) --last;
+    std::size_t parent = 0;
+    for (std::size_t i = starts[k]; i <= last && parent == 0; ++i) {
+      if (!scene.nested[i] && isWord(scene.lines[i], "ParentItem")) parent = i;
+    }
+    blocks.push_back(Item3{starts[k], last, parent, {}});
+  }
+  return blocks;
+}
+
+const std::pair<const char*, int> kItemKeywords[] = {{"LoadObjectLayer", 0}, {"LoadObject", 0},
+                                                     {"AddNullObject", 0},   {"AddLight", 1},
+                                                     {"AddCamera", 2},       {"AddBone", 3}};
+
+Reading3 readFormat3(const std::string& text) {
+  Reading3 scene;
+  std::vector<std::string>& lines = scene.lines;
+  for (std::size_t at = 0; at < text.size(); at += lines.back().size()) {
+    lines.push_back(text.substr(at, std::min(text.find('\n', at), text.size() - 1) + 1 - at));
+  }
+  int depth = 0;
+  bool plugin = false;
+  std::vector<std::size_t> starts[4];  // objects, lights, cameras, bones
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string text = lines[i].substr(std::min(lines[i].find_first_not_of(" \t"), lines[i].size()));
+    scene.nested.push_back(depth > 0 || plugin);
+    if (plugin) {
+      plugin = !isWord(text, "EndPlugin");
+      continue;
+    }
+    if (text.rfind('{', 0) == 0) ++depth;
+    if (text.rfind('}', 0) == 0 && text.find_first_not_of(" \t\r\n", 1) == std::string::npos &&
+        depth-- == 0) {
+      scene.problems.push_back("a } closes nothing at line " + std::to_string(i + 1));
+    }
+    plugin = isWord(text, "Plugin");
+    for (const auto& [keyword, kind] : kItemKeywords) {
+      if (!scene.nested[i] && isWord(lines[i], keyword)) starts[kind].push_back(i);
+    }
+  }
+  if (depth != 0 || plugin) scene.problems.push_back("nested content left open");
+  if (starts[2].empty()) return scene;
+  std::size_t lightsStart = starts[1].empty() ? starts[2].front() : starts[1].front();
+  if ((!starts[0].empty() && starts[0].back() > lightsStart) ||
+      (!starts[1].empty() && starts[1].back() > starts[2].front())) {
+    scene.problems.push_back("items out of order");
+    return scene;
+  }
+  std::size_t group = starts[0].empty() ? 0 : starts[0].back();
+  while (group < lightsStart && (scene.nested[group] || !isWord(lines[group], "AmbientColor"))) ++group;
+  if (group == lightsStart) scene.problems.push_back("no AmbientColor before the lights");
+  scene.objects = blocksFrom(scene, starts[0], group);
+  scene.lights = blocksFrom(scene, starts[1], starts[2].front());
+  scene.cameras = blocksFrom(scene, starts[2], lines.size());
+  for (Item3& object : scene.objects) {
+    std::vector<std::size_t> own;
+    for (std::size_t bone : starts[3]) {
+      if (bone > object.first && bone <= object.last) own.push_back(bone);
+    }
+    object.bones = blocksFrom(scene, own, object.last + 1);
+    for (std::size_t b = 0; b + 1 < own.size(); ++b) object.bones[b].last = own[b + 1] - 1;
+    if (!own.empty() && object.parentLine > own.front()) object.parentLine = 0;
+  }
+  std::size_t bonesRead = 0;
+  for (const Item3& object : scene.objects) bonesRead += object.bones.size();
+  if (bonesRead != starts[3].size()) scene.problems.push_back("a bone outside its object");
+  return scene;
+}
+
+// The item a reference line names, or kNoItem.
+ItemKey named(const Reading3& scene, std::size_t i) {
+  const std::string& line = scene.lines[i];
+  std::string value = line.substr(std::min(line.find(' '), line.size() - 1) + 1);
+  int objects = static_cast<int>(scene.objects.size());
+  if (isWord(line, "GoalObject") || isWord(line, "MorphTarget")) {
+    int number = std::atoi(value.c_str());
+    return number >= 1 && number <= objects ? ItemKey{'o', number - 1, 0} : kNoItem;
+  }
+  if (value.size() < 8 || value.find_first_not_of("0123456789abcdefABCDEF") < 8 ||
+      value.find_first_not_of(" \t\r\n", 8) != std::string::npos) {
+    return kNoItem;
+  }
+  unsigned long id = std::stoul(value.substr(0, 8), nullptr, 16);
+  int kind = static_cast<int>(id >> 28), index = static_cast<int>(id & 0xfffffff);
+  int bone = index >> 16, object = index & 0xffff;
+  if (isWord(line, "ExcludeLight") && kind != 2) return kNoItem;
+  if (kind == 1 && index < objects) return {'o', index, 0};
+  if (kind == 2 && index < static_cast<int>(scene.lights.size())) return {'l', index, 0};
+  if (kind == 3 && index < static_cast<int>(scene.cameras.size())) return {'c', index, 0};
+  if (kind == 4 && object < objects && bone < static_cast<int>(scene.objects[object].bones.size())) {
+    return {'b', bone, object};
+  }
+  return kNoItem;
+}
+
+// The item an item hangs on, a bone's object for a bone.
+ItemKey parentOf(const Reading3& scene, const Item3& item) {
+  auto [kind, index, object] = item.parentLine != 0 ? named(scene, item.parentLine) : kNoItem;
+  return kind == 'b' ? ItemKey{'o', object, 0} : ItemKey{kind, index, object};
+}
+
+// The object number an item hangs on, 0 for none, as formats 1 and 2 write it.
+int parentNumber(const Reading3& scene, const Item3& item) {
+  auto [kind, index, object] = parentOf(scene, item);
+  return kind == 'o' ? index + 1 : 0;
+}
+
+// The branch of object index picked in copy order (depth first, children in
+// file order, each item once), and its depth in object levels.
+std::pair<std::vector<ItemKey>, int> branch3(const Reading3& scene, int picked) {
+  std::map<ItemKey, std::vector<ItemKey>> children;
+  for (char kind : {'o', 'l'}) {
+    const std::vector<Item3>& items = kind == 'o' ? scene.objects : scene.lights;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      children[parentOf(scene, items[k])].emplace_back(kind, static_cast<int>(k), 0);
+    }
+  }
+  std::vector<ItemKey> order;
+  int depth = 0;
+  std::function<void(const ItemKey&, int)> visit = [&](const ItemKey& item, int level) {
+    if (std::find(order.begin(), order.end(), item) != order.end()) return;
+    order.push_back(item);
+    depth = std::max(depth, level);
+    for (const ItemKey& child : children[item]) visit(child, level + (std::get<0>(child) == 'o' ? 1 : 0));
+  };
+  visit({'o', picked, 0}, 0);
+  return {order, depth};
+}
+
+// The scene after a copy of the branch of object number picked, by the copy's
+// rules: each copy after a new blank line, the objects' after the last object
+// block, the lights' after the last light block, in copy order; each reference
+// into the branch, but the picked object's own parent line, names the copy.
+std::string expectedCopy3(const std::string& text, int picked) {
+  Reading3 scene = readFormat3(text);
+  std::map<ItemKey, int> copyIndex;  // of each object and light of the branch
+  std::vector<const Item3*> copies[2];
+  for (const ItemKey& item : branch3(scene, picked - 1).first) {
+    bool light = std::get<0>(item) == 'l';
+    const std::vector<Item3>& saved = light ? scene.lights : scene.objects;
+    copyIndex[item] = static_cast<int>(saved.size() + copies[light].size());
+    copies[light].push_back(&saved[static_cast<std::size_t>(std::get<1>(item))]);
+  }
+  auto copyOf = [&](const Item3& item) {
+    std::string out = scene.lines[0].substr(4);  // "LWSC"'s line end
+    for (std::size_t i = item.first; i <= item.last; ++i) {
+      const std::string& line = scene.lines[i];
+      auto [kind, index, object] = isReference(scene, i) ? named(scene, i) : kNoItem;
+      auto copy = copyIndex.find(kind == 'b' ? ItemKey{'o', object, 0} : ItemKey{kind, index, 0});
+      if (copy == copyIndex.end() || (&item == copies[0].front() && i == item.parentLine)) {
+        out += line;
+        continue;
+      }
+      char value[16];
+      unsigned base = kind == 'l'   ? 0x20000000u
+                      : kind == 'o' ? 0x10000000u
+                                    : 0x40000000u + (unsigned(index) << 16);
+      std::snprintf(value, sizeof value, "%08x", base + static_cast<unsigned>(copy->second));
+      std::string written = isWord(line, "GoalObject") || isWord(line, "MorphTarget")
+                                ? std::to_string(copy->second + 1)
+                                : value;
+      out += line.substr(0, line.find(' ')) + " " + written + line.substr(line.find_last_not_of("\r\n") + 1);
+    }
+    return out;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < scene.lines.size(); ++i) {
+    out += scene.lines[i];
+    for (int light = 0; light < 2; ++light) {
+      const std::vector<Item3>& saved = light ? scene.lights : scene.objects;
+      if (saved.empty() || i != saved.back().last) continue;
+      for (const Item3* item : copies[light]) out += copyOf(*item);
+    }
+  }
+  return out;
+}
+
+// Where got parts from expected, in one line rather than as a diff of long texts.
+std::string firstDifference(const std::string& got, const std::string& expected) {
+  auto [left, right] = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+  if (left == got.end() && right == expected.end()) return "";
+  return "line " + std::to_string(std::count(got.begin(), left, '\n') + 1) + ": " +
+         std::string(left, std::find(left, got.end(), '\n')) + " instead of " +
+         std::string(right, std::find(right, expected.end(), '\n'));
+}
 
 TEST(SceneGeneratorTest, ScenesLoadInTheExpectedLayout) {
   for (const SceneShape& shape : kShapes) {
@@ -190,6 +437,18 @@ TEST(SceneGeneratorTest, TheChildlessObjectHasNoChildrenAndCopiesAlone) {
     EXPECT_EQ(host.messages(), std::vector<standin::ShownMessage>{}) << i;
     EXPECT_EQ(sceneText(*list), withObjectCopied(scene.text, scene.childlessObject)) << i;
   }
+  // Format 3: no object or light hangs on it or on its bones, and its copy, bones and all, is the rules'.
+  std::vector<SceneShape> shapes = format3Shapes();
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    GeneratedScene scene = generateScene(shapes[i]);
+    EXPECT_EQ(scene.childlessObject != 0, hasOne[i / 4]) << i;
+    if (scene.childlessObject == 0) continue;
+    EXPECT_EQ(branch3(readFormat3(scene.text), scene.childlessObject - 1).first.size(), 1u) << i;
+    testing::CopyResult copied = testing::copyBranch(scene.text, scene.childlessObject);
+    ASSERT_EQ(copied.result, 1) << i;
+    EXPECT_EQ(copied.messages, std::vector<standin::ShownMessage>{}) << i;
+    EXPECT_EQ(firstDifference(copied.text, expectedCopy3(scene.text, scene.childlessObject)), "") << i;
+  }
 }
 
 TEST(SceneGeneratorTest, TheSameShapeGivesTheSameScene) {
@@ -209,6 +468,14 @@ TEST(SceneGeneratorTest, ShapesForALineCount) {
       EXPECT_EQ(shape->branchLights, branch / 10);
       EXPECT_EQ(shape->branchDepth, 4);
       EXPECT_LT(std::abs(generateScene(*shape).lines - lines), 17) << lines << " " << branch;
+      // Format 3, within one of its longer blocks; its lines hold fewer items.
+      std::optional<SceneShape> later = shapeForLines(lines, branch, 4, 1, 3);
+      // A hundred items take some 9,000 lines in format 3.
+      ASSERT_EQ(later.has_value(), lines != 2000 || branch != 100) << lines << " " << branch;
+      if (!later) continue;
+      EXPECT_EQ(later->format, 3);
+      EXPECT_LT(later->objects + later->lights, shape->objects + shape->lights) << lines << " " << branch;
+      EXPECT_LT(std::abs(generateScene(*later).lines - lines), 88) << lines << " " << branch;
     }
   }
   EXPECT_FALSE(shapeForLines(2000, 1000, 4).has_value());
@@ -223,9 +490,20 @@ TEST(SceneGeneratorTest, ImpossibleShapesAreRefused) {
   EXPECT_NE(shapeProblem({5, 1, 2, 2, 0, 1}), "");  // no picked object
   EXPECT_NE(shapeProblem({5, 1, 3, 0, 3, 1}), "");  // too shallow for its depth
   EXPECT_EQ(shapeProblem({5, 1, 3, 0, 2, 1}), "");
-  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 3}), "");        // no such format
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 4}), "");        // no such format
   EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 2, true}), "");  // older lights in format 2
   EXPECT_EQ(shapeProblem({5, 1, 3, 0, 2, 1, true, 2, false, true}), "");
+  EXPECT_EQ(shapeProblem({5, 1, 3, 0, 2, 1, true, 3, false, true, 4096, 3, true}), "");
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 3, true}), "");                // older lights in format 3
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 2, false, false, 1}), "");     // bones in format 2
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 1, false, false, 0, 2}), "");  // two cameras in format 1
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 1, false, false, 0, 1, true}), "");  // plug-in data
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 3, false, false, 0, 0}), "");        // no camera
+  EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, 3, false, false, 4097}), "");        // bones past fff
+  // A bone names its object's index in 4 digits: the copies' indices must fit too.
+  EXPECT_EQ(shapeProblem({65533, 1, 3, 0, 2, 1, false, 3, false, false, 1}), "");
+  EXPECT_NE(shapeProblem({65534, 1, 3, 0, 2, 1, false, 3, false, false, 1}), "");
+  EXPECT_EQ(shapeProblem({65534, 1, 3, 0, 2, 1, false, 3}), "");
 }
 
 // The scenes of the layout options, read from the text alone: an item's block
@@ -315,7 +593,10 @@ std::vector<SceneShape> optionShapes() {
 std::string describe(const SceneShape& shape) {
   return std::to_string(shape.objects) + " objects, seed " + std::to_string(shape.seed) +
          (shape.envelopes ? ", envelopes" : "") + ", format " + std::to_string(shape.format) +
-         (shape.olderLights ? ", older lights" : "") + (shape.references ? ", references" : "");
+         (shape.olderLights ? ", older lights" : "") + (shape.references ? ", references" : "") +
+         (shape.bones != 0 ? ", " + std::to_string(shape.bones) + " bones" : "") +
+         (shape.cameras != 1 ? ", " + std::to_string(shape.cameras) + " cameras" : "") +
+         (shape.pluginData ? ", plug-in data" : "");
 }
 
 TEST(SceneGeneratorTest, LayoutOptionsKeepTheTreeAndThePicks) {
@@ -495,6 +776,128 @@ TEST(SceneGeneratorTest, ARunCopiesTheBranchInEveryLayout) {
             << describe(shape) << ": " << keyword << " " << number;
       }
     }
+  }
+  // Format 3: the whole text, as the copy's rules give it.
+  for (const SceneShape& shape : format3Shapes()) {
+    GeneratedScene generated = generateScene(shape);
+    testing::CopyResult copied = testing::copyBranch(generated.text, generated.pickedObject);
+    ASSERT_EQ(copied.result, 1) << describe(shape);
+    EXPECT_EQ(copied.messages, std::vector<standin::ShownMessage>{}) << describe(shape);
+    EXPECT_EQ(firstDifference(copied.text, expectedCopy3(generated.text, generated.pickedObject)), "")
+        << describe(shape);
+  }
+}
+
+TEST(SceneGeneratorTest, Format3ScenesAreBalancedAndInLayoutsOrder) {
+  for (const SceneShape& shape : format3Shapes()) {
+    GeneratedScene generated = generateScene(shape);
+    Reading3 scene = readFormat3(generated.text);
+    const std::vector<std::string>& lines = scene.lines;
+    EXPECT_EQ(scene.problems, std::vector<std::string>{}) << describe(shape);
+    ASSERT_EQ(scene.objects.size(), static_cast<std::size_t>(shape.objects)) << describe(shape);
+    ASSERT_EQ(scene.lights.size(), static_cast<std::size_t>(shape.lights)) << describe(shape);
+    ASSERT_EQ(scene.cameras.size(), static_cast<std::size_t>(shape.cameras)) << describe(shape);
+    EXPECT_EQ(generated.lines, static_cast<int>(lines.size())) << describe(shape);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
+              (std::vector<std::string>{"LWSC\n", "3\n", "\n"}));
+    // A blank line before every item line, none before a bone line; each section closed by one.
+    for (const std::vector<Item3>* items : {&scene.objects, &scene.lights, &scene.cameras}) {
+      for (const Item3& item : *items) {
+        EXPECT_EQ(lines[item.first - 1], "\n") << describe(shape) << ", line " << item.first + 1;
+        for (const Item3& bone : item.bones) EXPECT_NE(lines[bone.first - 1], "\n") << describe(shape);
+      }
+    }
+    EXPECT_EQ(lines[scene.objects.back().last + 1] + lines[scene.objects.back().last + 2],
+              "\nAmbientColor 1 1 1\n");
+    EXPECT_EQ(lines[scene.lights.back().last] + lines[scene.lights.back().last + 1], "EndPlugin\n\n");
+    EXPECT_EQ(lines.back(), "}\n") << describe(shape);
+    // Every channel and animated value opens its envelope; plug-in data holds lookalikes of item lines.
+    int lookalikes = 0;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      if (!scene.nested[i] &&
+          (begins(lines[i], "Channel ") || lines[i].find(" (envelope)\n") != std::string::npos)) {
+        EXPECT_EQ(lines[i + 1], "{ Envelope\n") << describe(shape) << ", line " << i + 1;
+      }
+      lookalikes +=
+          scene.nested[i] && (isWord(lines[i], "AddBone") || isWord(lines[i], "ParentItem")) ? 1 : 0;
+    }
+    EXPECT_EQ(lookalikes != 0, shape.pluginData) << describe(shape);
+  }
+}
+
+TEST(SceneGeneratorTest, Format3IdentifiersNameItemsOfTheScene) {
+  int onBones = 0, goals = 0, exclusions = 0;
+  for (const SceneShape& shape : format3Shapes()) {
+    GeneratedScene generated = generateScene(shape);
+    Reading3 scene = readFormat3(generated.text);
+    for (char kind : {'o', 'l', 'c'}) {
+      const std::vector<Item3>& items = kind == 'o'   ? scene.objects
+                                        : kind == 'l' ? scene.lights
+                                                      : scene.cameras;
+      for (std::size_t k = 0; k < items.size(); ++k) {
+        const Item3& item = items[k];
+        // Only an object's first bone names that object.
+        ItemKey self{kind, static_cast<int>(k), 0};
+        std::size_t ownName = item.bones.empty() ? 0 : item.bones.front().parentLine;
+        std::size_t bonesFirst = item.bones.empty() ? item.last + 1 : item.bones.front().first;
+        for (std::size_t i = item.first; i <= item.last; ++i) {
+          if (!isReference(scene, i)) continue;
+          ItemKey target = named(scene, i);
+          bool exclusion = isWord(scene.lines[i], "ExcludeLight");
+          exclusions += exclusion ? 1 : 0;
+          goals += isWord(scene.lines[i], "GoalObject") && i >= bonesFirst ? 1 : 0;
+          EXPECT_TRUE(exclusion ? std::get<0>(target) == 'l' || scene.lines[i] == "ExcludeLight 21000000\n"
+                                : target != kNoItem)
+              << describe(shape) << ", line " << i + 1 << ": " << scene.lines[i];
+          EXPECT_TRUE(target != self || i == ownName) << describe(shape) << ", line " << i + 1;
+        }
+        onBones += item.parentLine != 0 && std::get<0>(named(scene, item.parentLine)) == 'b' ? 1 : 0;
+        for (std::size_t b = 0; b < item.bones.size(); ++b) {
+          auto [parentKind, parent, object] = named(scene, item.bones[b].parentLine);
+          EXPECT_TRUE(b == 0 ? parentKind == 'o' && parent == static_cast<int>(k)
+                             : parentKind == 'b' && parent < static_cast<int>(b) &&
+                                   object == static_cast<int>(k))
+              << describe(shape) << ", line " << item.bones[b].parentLine + 1;
+        }
+      }
+    }
+    EXPECT_EQ(scene.objects[static_cast<std::size_t>(generated.pickedObject) - 1].bones.size(),
+              static_cast<std::size_t>(shape.bones))
+        << describe(shape);
+  }
+  EXPECT_GT(onBones, 0);
+  EXPECT_GT(goals, 0);
+  EXPECT_GT(exclusions, 0);
+}
+
+TEST(SceneGeneratorTest, Format3KeepsTheTreeAndThePicks) {
+  for (const SceneShape& shape : format3Shapes()) {
+    SceneShape plainShape{shape.objects,      shape.lights,      shape.branchItems,
+                          shape.branchLights, shape.branchDepth, shape.seed};
+    GeneratedScene plain = generateScene(plainShape), generated = generateScene(shape);
+    Reading before = readScene(plain.text);
+    Reading3 scene = readFormat3(generated.text);
+    std::vector<int> objectParents, lightParents;
+    for (const Item3& object : scene.objects) objectParents.push_back(parentNumber(scene, object));
+    for (const Item3& light : scene.lights) lightParents.push_back(parentNumber(scene, light));
+    EXPECT_EQ(objectParents, parentsOf(before.objects)) << describe(shape);
+    EXPECT_EQ(lightParents, parentsOf(before.lights)) << describe(shape);
+    EXPECT_EQ(generated.pickedObject, plain.pickedObject) << describe(shape);
+    EXPECT_EQ(generated.childlessObject, plain.childlessObject) << describe(shape);
+    std::string pickedLine = "LoadObjectLayer 1 " + generated.pickedFileName + "\n";
+    EXPECT_EQ(scene.lines[scene.objects[static_cast<std::size_t>(generated.pickedObject) - 1].first],
+              pickedLine);
+    EXPECT_EQ(std::count(scene.lines.begin(), scene.lines.end(), pickedLine), 1) << describe(shape);
+    auto [order, depth] = branch3(scene, generated.pickedObject - 1);
+    auto lights = std::count_if(order.begin(), order.end(),
+                                [](const ItemKey& item) { return std::get<0>(item) == 'l'; });
+    EXPECT_EQ(order.size(), static_cast<std::size_t>(shape.branchItems)) << describe(shape);
+    EXPECT_EQ(lights, shape.branchLights) << describe(shape);
+    EXPECT_EQ(depth, shape.branchDepth) << describe(shape);
+    EXPECT_EQ(generated.text, generateScene(shape).text) << describe(shape);
+    SceneShape reseeded = shape;
+    reseeded.seed += 100;
+    EXPECT_NE(generateScene(reseeded).text, generated.text) << describe(shape);
   }
 }
 
