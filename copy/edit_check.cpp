@@ -44,12 +44,23 @@ bool readInsertions(const SceneLines& lines, Insertions& found) {
   return true;
 }
 
-// The items of a reading by their lines.
-std::unordered_map<const SceneLine*, std::size_t> itemsByLine(const SceneDescription& scene) {
-  std::unordered_map<const SceneLine*, std::size_t> byLine;
-  byLine.reserve(scene.items.size());
-  for (std::size_t i = 0; i < scene.items.size(); ++i) byLine.emplace(scene.items[i].line, i);
-  return byLine;
+// Items of a reading by their lines: those whose lines are wanted, or every
+// inserted one.
+using ItemsByLine = std::unordered_map<const SceneLine*, std::size_t>;
+
+void findItems(const SceneDescription& scene, ItemsByLine& wanted) {
+  for (std::size_t i = 0; i < scene.items.size(); ++i) {
+    auto found = wanted.find(scene.items[i].line);
+    if (found != wanted.end()) found->second = i;
+  }
+}
+
+ItemsByLine insertedItems(const SceneDescription& scene) {
+  ItemsByLine inserted;
+  for (std::size_t i = 0; i < scene.items.size(); ++i) {
+    if (scene.items[i].line->inserted) inserted.emplace(scene.items[i].line, i);
+  }
+  return inserted;
 }
 
 // The reading of the scene as saved, the reading of the result, and what
@@ -64,8 +75,12 @@ class Check {
     saved_ = reader_.read(lines_, Reading::SavedLines);
     result_ = reader_.read(lines_, Reading::AllLines);
     if (saved_.problem != SceneProblem::None || result_.problem != SceneProblem::None) return false;
-    savedByLine_ = itemsByLine(saved_);
-    resultByLine_ = itemsByLine(result_);
+    // Only the lines the log names are looked up among the saved items.
+    savedByLine_.emplace(log_.root, kNone);
+    for (const CopyLog::Copy& copy : log_.copies) savedByLine_.emplace(copy.source, kNone);
+    for (const SceneLine* line : log_.reported) savedByLine_.emplace(line, kNone);
+    findItems(saved_, savedByLine_);
+    resultByLine_ = insertedItems(result_);
     return runsStandApart() && savedItemsReadAsBefore() && readCopies() && runsHoldCopiesOnly() &&
            branchIsWhole();
   }
@@ -92,15 +107,18 @@ class Check {
 
   // The result reads every saved item as the saved scene does: the same line,
   // kind, index, block and bones, and references that name the same items.
-  bool savedItemsReadAsBefore() const {
-    std::size_t found = 0;
-    for (const SceneItem& item : result_.items) found += item.line->inserted ? 0 : 1;
-    if (found != saved_.items.size()) return false;
+  bool savedItemsReadAsBefore() {
+    resultOfSaved_.reserve(saved_.items.size());
+    for (std::size_t r = 0; r < result_.items.size(); ++r) {
+      if (result_.items[r].line->inserted) continue;
+      std::size_t i = resultOfSaved_.size();
+      if (i == saved_.items.size() || result_.items[r].line != saved_.items[i].line) return false;
+      resultOfSaved_.push_back(r);
+    }
+    if (resultOfSaved_.size() != saved_.items.size()) return false;
     for (std::size_t i = 0; i < saved_.items.size(); ++i) {
       const SceneItem& before = saved_.items[i];
-      auto after = resultByLine_.find(before.line);
-      if (after == resultByLine_.end()) return false;
-      const SceneItem& now = result_.items[after->second];
+      const SceneItem& now = result_.items[resultOfSaved_[i]];
       if (now.kind != before.kind || now.index != before.index || now.last != before.last ||
           now.bones != before.bones || parentLine(result_, now) != parentLine(saved_, before) ||
           now.endReference - now.firstReference != before.endReference - before.firstReference)
@@ -131,7 +149,8 @@ class Check {
     auto add = [&](const SceneLine* source, const SceneLine* copy) {
       auto from = savedByLine_.find(source);
       auto to = resultByLine_.find(copy);
-      if (from == savedByLine_.end() || to == resultByLine_.end() || copyOf_[from->second] != kNone)
+      if (from == savedByLine_.end() || from->second == kNone || to == resultByLine_.end() ||
+          copyOf_[from->second] != kNone)
         return false;
       if (!copy->inserted) return false;
       copyOf_[from->second] = to->second;
@@ -257,7 +276,7 @@ class Check {
     std::vector<bool> reported(saved_.items.size(), false);
     for (const SceneLine* line : log_.reported) {
       auto item = savedByLine_.find(line);
-      if (item == savedByLine_.end()) return false;
+      if (item == savedByLine_.end() || item->second == kNone) return false;
       reported[item->second] = true;
     }
     branch[root_] = Branch::Inside;
@@ -303,9 +322,10 @@ class Check {
   Insertions insertions_;
   SceneDescription saved_;
   SceneDescription result_;
-  std::unordered_map<const SceneLine*, std::size_t> savedByLine_;
-  std::unordered_map<const SceneLine*, std::size_t> resultByLine_;
-  std::vector<std::size_t> copyOf_;  // per saved item, the result item of its copy
+  ItemsByLine savedByLine_;                 // the saved items the log names
+  ItemsByLine resultByLine_;                // the inserted items of the result
+  std::vector<std::size_t> resultOfSaved_;  // per saved item, its item in the result
+  std::vector<std::size_t> copyOf_;         // per saved item, the result item of its copy
   std::size_t root_ = kNone;
 };
 

@@ -52,7 +52,7 @@ std::string readAnswerLine(std::FILE* in, bool& ended) {
 // and reads the user's choice. End of input or "q" cancels.
 PanelAnswer askAtPanel(const StandInHost& host, const PanelView& view, const Streams& streams) {
   std::fprintf(streams.err, "%s\n%s\n", view.title.c_str(), view.label.c_str());
-  for (const HostItem& item : *view.objects) {
+  for (const HostItem& item : view.objects) {
     std::fprintf(streams.err, "  %c %d  %s\n", item.handle == view.preset ? '*' : ' ', item.number,
                  item.name.c_str());
   }
@@ -156,11 +156,16 @@ std::string renderTree(const StandInHost& host) {
     nodeOf.emplace(item.handle, nodes.size());
     nodes.push_back(Node{&item, {}});
   }
+  // Under each item: its bones, then objects, lights and cameras, each kind
+  // in file order.
   std::vector<std::size_t> roots;
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    auto parent = nodeOf.find(nodes[i].item->parent);
-    bool hasParent = parent != nodeOf.end() && parent->second != i;
-    (hasParent ? nodes[parent->second].children : roots).push_back(i);
+  for (ItemKind kind : {ItemKind::Bone, ItemKind::Object, ItemKind::Light, ItemKind::Camera}) {
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+      if (nodes[i].item->kind != kind) continue;
+      auto parent = nodeOf.find(nodes[i].item->parent);
+      bool hasParent = parent != nodeOf.end() && parent->second != i;
+      (hasParent ? nodes[parent->second].children : roots).push_back(i);
+    }
   }
   std::string out;
   auto label = [](const HostItem& item) {

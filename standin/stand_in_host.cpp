@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "scene/scene_lines.h"
@@ -76,16 +77,22 @@ struct Callbacks {
   }
 
   static LWItemID first(int itemType, LWItemID) {
-    if (itemType != kItemTypeObject || gHost->objects_.empty()) return nullptr;
-    return gHost->objects_.front().handle;
+    return guarded<LWItemID>(nullptr, [&]() -> LWItemID {
+      if (itemType != kItemTypeObject || gHost->objects().empty()) return nullptr;
+      return gHost->objects().front().handle;
+    });
   }
   static const char* name(LWItemID item) {
-    const HostItem* found = gHost->itemFor(item);
-    return found != nullptr ? found->name.c_str() : "";
+    return guarded<const char*>("", [&] {
+      const HostItem* found = gHost->itemFor(item);
+      return found != nullptr ? found->name.c_str() : "";
+    });
   }
   static const char* filename(LWItemID item) {
-    const HostItem* found = gHost->itemFor(item);
-    return found != nullptr && found->kind == ItemKind::Object ? found->fileName.c_str() : "";
+    return guarded<const char*>("", [&] {
+      const HostItem* found = gHost->itemFor(item);
+      return found != nullptr && found->kind == ItemKind::Object ? found->fileName.c_str() : "";
+    });
   }
 
   static LWPanelID create(const char* title, void* data) {
@@ -105,7 +112,7 @@ struct Callbacks {
     host.panel_.openFlags = flags;
     // A panel that cannot be shown is as if the user cancelled it at once.
     return guarded(0, [&] {
-      PanelView view{host.panel_.title, host.panel_.label, host.controlValue_, &host.objects_};
+      PanelView view{host.panel_.title, host.panel_.label, host.controlValue_, host.objects()};
       PanelAnswer answer = host.panelUser_ ? host.panelUser_(view) : PanelAnswer{host.controlValue_, true};
       host.controlValue_ = answer.item;
       return answer.confirmed ? 1 : 0;
@@ -179,62 +186,60 @@ StandInHost::~StandInHost() {
 }
 
 void StandInHost::setScene(std::string sceneText, std::string sceneFileName) {
-  // Listed first, so that running out of storage leaves the old scene whole.
-  std::vector<HostItem> listedItems, listedObjects;
-  listItems(sceneText, listedItems, listedObjects);
   sceneText_ = std::move(sceneText);
   sceneFileName_ = std::move(sceneFileName);
   sceneInfo_.name = sceneFileName_.c_str();
   sceneInfo_.filename = sceneFileName_.c_str();
-  items_ = std::move(listedItems);
-  objects_ = std::move(listedObjects);
+  listing_.reset();
 }
 
-void StandInHost::listItems(std::string_view sceneText, std::vector<HostItem>& items,
-                            std::vector<HostItem>& objects) {
+const StandInHost::Listing& StandInHost::listing() const {
+  if (!listing_) listing_ = listItems(sceneText_);
+  return *listing_;
+}
+
+StandInHost::Listing StandInHost::listItems(std::string_view sceneText) {
+  Listing listing;
   SceneLinesPtr lines = parseSceneLines(sceneText);
   if (lines == nullptr) throw std::bad_alloc();
   const SceneReader& reader = nearestReader(formatNameOf(*lines));
   SceneDescription scene = reader.read(*lines);
   std::map<std::string, int, std::less<>> loadsOfFile;
-  std::vector<std::size_t> order;  // objects and their bones, lights, cameras
-  for (ItemKind kind : {ItemKind::Object, ItemKind::Light, ItemKind::Camera}) {
+  for (ItemKind kind : {ItemKind::Object, ItemKind::Bone, ItemKind::Light, ItemKind::Camera}) {
     for (std::size_t i = 0; i < scene.items.size(); ++i) {
-      ItemKind each = scene.items[i].kind == ItemKind::Bone ? ItemKind::Object : scene.items[i].kind;
-      if (each == kind) order.push_back(i);
+      const SceneItem& item = scene.items[i];
+      if (item.kind != kind) continue;
+      HostItem listed;
+      listed.kind = item.kind;
+      listed.number = item.index + 1;
+      listed.handle = handleFor(i);
+      std::size_t parent = item.parent != kNone ? scene.references[item.parent].target : kNone;
+      if (parent == kNone && item.kind == ItemKind::Bone) parent = item.object;
+      if (parent != kNone) listed.parent = handleFor(parent);
+      if (item.kind == ItemKind::Object) {
+        listed.fileName = std::string(reader.objectFileName(item.line));
+        listed.name = lastComponent(listed.fileName);
+        int load = ++loadsOfFile[listed.fileName];
+        if (load >= 2) listed.name += " (" + std::to_string(load) + ")";
+        ++listing.objectCount;
+      } else {
+        static constexpr std::string_view kUnnamed[] = {"", "Light", "Camera", "Bone"};
+        std::string_view name = reader.itemName(item);
+        listed.name = std::string(name.empty() ? kUnnamed[static_cast<int>(item.kind)] : name);
+      }
+      listing.items.push_back(std::move(listed));
     }
   }
-  for (std::size_t i : order) {
-    const SceneItem& item = scene.items[i];
-    HostItem listed;
-    listed.kind = item.kind;
-    listed.number = item.index + 1;
-    listed.handle = handleFor(i);
-    std::size_t parent = item.parent != kNone ? scene.references[item.parent].target : kNone;
-    if (parent == kNone && item.kind == ItemKind::Bone) parent = item.object;
-    if (parent != kNone) listed.parent = handleFor(parent);
-    if (item.kind == ItemKind::Object) {
-      listed.fileName = std::string(reader.objectFileName(item.line));
-      listed.name = lastComponent(listed.fileName);
-      int load = ++loadsOfFile[listed.fileName];
-      if (load >= 2) listed.name += " (" + std::to_string(load) + ")";
-      objects.push_back(listed);
-    } else {
-      static constexpr std::string_view kUnnamed[] = {"", "Light", "Camera", "Bone"};
-      std::string_view name = reader.itemName(item);
-      listed.name = std::string(name.empty() ? kUnnamed[static_cast<int>(item.kind)] : name);
-    }
-    items.push_back(std::move(listed));
-  }
+  return listing;
 }
 
 LWItemID StandInHost::objectHandle(int number) const {
-  if (number < 1 || number > static_cast<int>(objects_.size())) return nullptr;
-  return objects_[static_cast<std::size_t>(number) - 1].handle;
+  if (number < 1 || number > static_cast<int>(objects().size())) return nullptr;
+  return objects()[static_cast<std::size_t>(number) - 1].handle;
 }
 
 const HostItem* StandInHost::itemFor(LWItemID handle) const {
-  for (const HostItem& item : items_) {
+  for (const HostItem& item : items()) {
     if (item.handle == handle) return &item;
   }
   return nullptr;

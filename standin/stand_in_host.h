@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +39,7 @@ struct PanelView {
   std::string title;
   std::string label;
   LWItemID preset = nullptr;
-  const std::vector<HostItem>* objects = nullptr;
+  std::span<const HostItem> objects;
 };
 struct PanelAnswer {
   LWItemID item = nullptr;
@@ -73,10 +74,15 @@ class StandInHost {
 
   const std::string& sceneText() const { return sceneText_; }
   const std::string& sceneFileName() const { return sceneFileName_; }
-  const std::vector<HostItem>& objects() const { return objects_; }
-  // Every item of the scene: objects, each followed by its bones, then
-  // lights, then cameras.
-  const std::vector<HostItem>& items() const { return items_; }
+  // The scene's items are listed when first asked for, as the host reads the
+  // scene it holds; a new scene is listed anew. Throws std::bad_alloc when
+  // storage runs out.
+  std::span<const HostItem> objects() const {
+    return std::span<const HostItem>(listing().items).first(listing().objectCount);
+  }
+  // Every item of the scene: objects, then bones, lights and cameras, each
+  // kind in file order.
+  const std::vector<HostItem>& items() const { return listing().items; }
   // The handle of object number (1-based), or null when there is none.
   LWItemID objectHandle(int number) const;
   const HostItem* itemFor(LWItemID handle) const;
@@ -118,15 +124,18 @@ class StandInHost {
 
  private:
   friend struct Callbacks;
+  struct Listing {
+    std::vector<HostItem> items;
+    std::size_t objectCount = 0;  // the objects stand first
+  };
   // The items of a scene text, as the host numbers and names them.
-  static void listItems(std::string_view sceneText, std::vector<HostItem>& items,
-                        std::vector<HostItem>& objects);
+  static Listing listItems(std::string_view sceneText);
+  const Listing& listing() const;
 
   std::string sceneText_;
   std::string sceneFileName_;
   SceneInfo sceneInfo_{};
-  std::vector<HostItem> items_;
-  std::vector<HostItem> objects_;
+  mutable std::optional<Listing> listing_;
   std::vector<ShownMessage> messages_;
   std::vector<std::string> lookups_;
   std::set<std::string, std::less<>> missing_;

@@ -19,9 +19,11 @@ CopyResult copyBranch(const std::string& scene, int pick, long failAt, CopyMetho
     ADD_FAILURE() << "the scene could not be parsed";
     return out;
   }
+  // The host lists its items before the plug-in runs, as Layout does.
+  LWItemID item = host.objectHandle(pick);
   {
     AllocationFailure failure(failAt);
-    out.result = copyHierarchy(*list, host.objectHandle(pick), method, &out.used);
+    out.result = copyHierarchy(*list, item, method, &out.used);
     out.allocations = failure.count();
   }
   out.text = sceneText(*list);
