@@ -27,8 +27,9 @@ bool isSectionLine(const SceneLine* line) {
 }
 
 bool beginsCameraSection(const SceneLine* line) {
-  return line->kind == KindCamera ||
-         (line->kind == KindOther && beginsWithWord(line->text.view(), "AddCamera"));
+  if (line->kind == KindCamera) return true;
+  std::string_view text = line->text.view();
+  return line->kind == KindOther && !text.empty() && text[0] == 'A' && beginsWithWord(text, "AddCamera");
 }
 
 bool isSettingsLine(const SceneLine* line) {
@@ -62,7 +63,7 @@ namespace {
 // one only where no camera's lines are open, as in format 1.
 bool beginsCamera(const SceneLine* line, bool cameraOpen) {
   if (line->kind == KindCamera) return !cameraOpen;
-  return line->kind == KindOther && beginsWithWord(line->text.view(), "AddCamera");
+  return beginsCameraSection(line);
 }
 
 // Reads the lines walked with next from first, in one pass: each item's block

@@ -113,17 +113,18 @@ class Reader {
   // line, and nothing may be inserted among their lines.
   void followNesting(std::string_view text) {
     bool wasTopLevel = depth_ == 0 && !inPlugin_;
+    char first = text.empty() ? '\0' : text[0];
     if (inPlugin_) {
-      if (beginsWithWord(text, "EndPlugin")) inPlugin_ = false;
-    } else if (!text.empty() && text[0] == '{') {
+      if (first == 'E' && beginsWithWord(text, "EndPlugin")) inPlugin_ = false;
+    } else if (first == '{') {
       ++depth_;
-    } else if (!text.empty() && text[0] == '}' && onlySpaceAfter(text.substr(1))) {
+    } else if (first == '}' && onlySpaceAfter(text.substr(1))) {
       if (depth_ == 0) {
         fail(SceneProblem::Unbalanced);
       } else {
         --depth_;
       }
-    } else if (beginsWithWord(text, "Plugin")) {
+    } else if (first == 'P' && beginsWithWord(text, "Plugin")) {
       inPlugin_ = true;
     }
     bool topLevel = depth_ == 0 && !inPlugin_;
