@@ -1,6 +1,7 @@
 #include "fuzz/scene_edit_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -12,8 +13,16 @@ namespace graftling::fuzzing {
 
 namespace {
 
+using Pieces = std::vector<std::string_view>;
+constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 constexpr std::size_t kPieceLength = 255;
 constexpr std::string_view kReferenceKeywords[] = {"TargetObject", "GoalObject", "MorphTarget"};
+// Format 3 names items by identifier on these lines, and objects by index plus one on "GoalObject" and
+// "MorphTarget".
+constexpr std::string_view kIdentifierKeywords[] = {"ParentItem", "TargetItem", "ExcludeLight"};
+constexpr std::string_view kNumberKeywords[] = {"GoalObject", "MorphTarget"};
+// The line ends a format-3 rewrite keeps from its source line, bit i of a mask standing for the i-th.
+constexpr std::string_view kLineEnds[] = {"\r\n", "\n", ""};
 
 bool beginsWith(std::string_view text, std::string_view keyword) {
   return text.substr(0, keyword.size()) == keyword;
@@ -88,6 +97,72 @@ std::string excerpt(std::string_view text) {
   return out;
 }
 
+// The length of the piece text begins with: up to and including its first
+// LF, at most 255 bytes.
+std::size_t pieceLength(std::string_view text) {
+  std::size_t lf = text.substr(0, kPieceLength).find('\n');
+  return lf == std::string_view::npos ? std::min(text.size(), kPieceLength) : lf + 1;
+}
+std::string_view firstPiece(std::string_view text) { return text.substr(0, pieceLength(text)); }
+
+// The number on a scene's second line without its line end; 0 unless it is 1 to 9 digits.
+int sceneFormat(const Pieces& pieces) {
+  std::string_view format = pieces.size() > 1 ? pieces[1] : "";
+  if (!format.empty() && format.back() == '\n') format.remove_suffix(1);
+  if (!format.empty() && format.back() == '\r' && pieces[1].back() == '\n') format.remove_suffix(1);
+  if (format.empty() || format.size() > 9 ||
+      !std::all_of(format.begin(), format.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return 0;
+  int number = 0;
+  for (char digit : format) number = number * 10 + (digit - '0');
+  return number;
+}
+
+// The format-3 reference keyword a piece begins with as a whole word, or an empty view.
+std::string_view referenceKeyword3(std::string_view piece) {
+  for (std::string_view keyword : kIdentifierKeywords) {
+    if (beginsWithWord(piece, keyword)) return keyword;
+  }
+  for (std::string_view keyword : kNumberKeywords) {
+    if (beginsWithWord(piece, keyword)) return keyword;
+  }
+  return {};
+}
+
+bool namesByIdentifier(std::string_view keyword) {
+  return std::find(std::begin(kIdentifierKeywords), std::end(kIdentifierKeywords), keyword) !=
+         std::end(kIdentifierKeywords);
+}
+
+bool isLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// What a format-3 rewrite writes after keyword: 8 lowercase hexadecimal
+// digits for an identifier, an object's index plus one in decimal.
+bool isRewrittenValue(std::string_view keyword, std::string_view value) {
+  if (namesByIdentifier(keyword))
+    return value.size() == 8 && std::all_of(value.begin(), value.end(), isLowerHex);
+  return !beginsWith(value, "-") && value != "0" && isFormattedInt32(value);
+}
+
+// A piece's own line end: CR LF, LF, or none.
+std::string_view lineEndOf(std::string_view piece) {
+  if (piece.size() >= 2 && piece.substr(piece.size() - 2) == "\r\n") return kLineEnds[0];
+  return !piece.empty() && piece.back() == '\n' ? kLineEnds[1] : kLineEnds[2];
+}
+
+// The line end of new lines: the first line's when it is CR LF, else LF.
+std::string newLineEnd(const Pieces& pieces) {
+  bool crLf = !pieces.empty() && lineEndOf(pieces[0]) == kLineEnds[0];
+  return crLf ? "\r\n" : "\n";
+}
+
+// A piece's text up to and including its first space, which a rewrite
+// keeps; empty when it has no space, and so no value to rewrite.
+std::string_view keptPrefix(std::string_view piece) {
+  std::size_t space = piece.find(' ');
+  return space == std::string_view::npos ? std::string_view{} : piece.substr(0, space + 1);
+}
+
 // Where the match stands: bytes of edited consumed, pieces of original
 // matched, and whether the current inserted run holds an item line yet.
 struct State {
@@ -99,12 +174,20 @@ struct State {
 class Matcher {
  public:
   Matcher(std::string_view original, std::string_view edited)
-      : edited_(edited), pieces_(scenePieces(original)), lastPiece_(pieces_.empty() ? "" : pieces_.back()) {
+      : edited_(edited),
+        pieces_(scenePieces(original)),
+        lastPiece_(pieces_.empty() ? "" : pieces_.back()),
+        format3_(sceneFormat(pieces_) == 3) {
     for (std::string_view piece : pieces_) {
       copies_.insert(piece);
+      if (format3_) {
+        noteRewritable(piece);
+        continue;
+      }
       // A rewrite keeps a line's text up to its first space, whatever stands there.
       std::size_t space = piece.find(' ');
-      if (space != std::string_view::npos && (beginsWith(piece, "ParentObject") || !referenceKeyword(piece).empty()))
+      if (space != std::string_view::npos &&
+          (beginsWith(piece, "ParentObject") || !referenceKeyword(piece).empty()))
         valueKeeps_.insert(piece.substr(0, space + 1));
     }
     // Only the file's last piece may be shorter than a full piece without an LF.
@@ -147,6 +230,16 @@ class Matcher {
            (state.itemInRun ? 1u : 0u);
   }
 
+  // Notes a format-3 reference line of original: its kept prefix and its line end.
+  void noteRewritable(std::string_view piece) {
+    std::string_view prefix = keptPrefix(piece);
+    if (referenceKeyword3(piece).empty() || prefix.empty()) return;
+    std::string_view end = lineEndOf(piece);
+    for (unsigned bit = 0; bit < std::size(kLineEnds); ++bit) {
+      if (end == kLineEnds[bit]) rewriteEnds_[prefix] |= 1u << bit;
+    }
+  }
+
   // Pushes every inserted piece that may stand at state.at.
   void pushInsertions(const State& state, std::vector<State>& stack) const {
     std::string_view rest = edited_.substr(state.at);
@@ -156,7 +249,8 @@ class Matcher {
     std::size_t lf = rest.find('\n');
     if (lf != std::string_view::npos && lf < kPieceLength) {
       std::string_view line = rest.substr(0, lf + 1);
-      if (isBlank(line) || copies_.count(line) != 0 || (state.itemInRun && isNewValueLine(line))) push(line);
+      if (isBlank(line) || copies_.count(line) != 0 || (state.itemInRun && !format3_ && isNewValueLine(line)))
+        push(line);
     }
     if (rest.size() >= kPieceLength && (lf == std::string_view::npos || lf >= kPieceLength)) {
       std::string_view full = rest.substr(0, kPieceLength);
@@ -164,6 +258,9 @@ class Matcher {
     }
     if (!lastPiece_.empty() && lastPiece_.size() < kPieceLength && beginsWith(rest, lastPiece_))
       push(lastPiece_);
+    if (state.itemInRun && format3_) {
+      for (std::size_t length : rewriteLengths(rest)) push(rest.substr(0, length));
+    }
   }
 
   // A parent or reference line of original, up to its first space, with a new value.
@@ -176,15 +273,61 @@ class Matcher {
     return isFormattedInt32(value);
   }
 
+  // The lengths of the format-3 rewrites rest may begin with: the kept
+  // prefix of a reference line of original, a value as a rewrite writes it,
+  // and a line end that such a line of original has.
+  std::vector<std::size_t> rewriteLengths(std::string_view rest) const {
+    std::vector<std::size_t> lengths;
+    std::string_view keyword = referenceKeyword3(rest);
+    auto found = rewriteEnds_.find(keptPrefix(firstPiece(rest)));
+    if (keyword.empty() || found == rewriteEnds_.end()) return lengths;
+    std::size_t prefix = found->first.size();
+    for (std::size_t length = 1; length <= 10 && prefix + length <= rest.size(); ++length) {
+      if (!isRewrittenValue(keyword, rest.substr(prefix, length))) continue;
+      for (unsigned bit = 0; bit < std::size(kLineEnds); ++bit) {
+        if ((found->second >> bit & 1u) != 0 && beginsWith(rest.substr(prefix + length), kLineEnds[bit]))
+          lengths.push_back(prefix + length + kLineEnds[bit].size());
+      }
+    }
+    return lengths;
+  }
+
   std::string_view edited_;
   std::vector<std::string_view> pieces_;
   std::string_view lastPiece_;
+  bool format3_;
   std::unordered_set<std::string_view> copies_;
   std::unordered_set<std::string_view> valueKeeps_;
+  std::unordered_map<std::string_view, unsigned> rewriteEnds_;  // format 3: line ends by kept prefix
 };
 
-using Pieces = std::vector<std::string_view>;
-constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+EditCheck failure(std::string why) {
+  EditCheck check;
+  check.why = std::move(why);
+  return check;
+}
+
+std::string copyName(bool objects, std::size_t index) {
+  return (objects ? "object copy " : "light copy ") + std::to_string(index + 1);
+}
+
+// How many pieces edited shares with saved from its start, and then from its end.
+std::pair<std::size_t, std::size_t> agreement(const Pieces& saved, const Pieces& edited) {
+  std::size_t common = std::min(saved.size(), edited.size());
+  std::size_t head = 0, tail = 0;
+  while (head < common && saved[head] == edited[head]) ++head;
+  while (head + tail < common && saved[saved.size() - 1 - tail] == edited[edited.size() - 1 - tail]) ++tail;
+  return {head, tail};
+}
+
+// Where edited departs from the saved text, from its start and from its end.
+std::string where(const Pieces& saved, const Pieces& edited, std::size_t objectAnchor,
+                  std::size_t lightAnchor) {
+  auto [head, tail] = agreement(saved, edited);
+  return ": the edit stands between saved lines " + std::to_string(head) + " and " +
+         std::to_string(saved.size() - tail + 1) + ", the anchors are saved lines " +
+         std::to_string(objectAnchor + 1) + " (objects) and " + std::to_string(lightAnchor + 1) + " (lights)";
+}
 
 // Lines that end the block before them: the ambient, camera, backdrop,
 // render and view sections.
@@ -286,16 +429,8 @@ struct Run {
 
 class BranchCheck {
  public:
-  explicit BranchCheck(std::string_view original) : saved_(scenePieces(original)) {
-    if (!saved_.empty() && saved_[0].size() >= 2 && saved_[0].substr(saved_[0].size() - 2) == "\r\n")
-      lineEnd_ = "\r\n";
-    // The second line without its line end, when it is 1 to 9 digits.
-    std::string_view format = saved_.size() > 1 ? saved_[1] : "";
-    if (!format.empty() && format.back() == '\n') format.remove_suffix(1);
-    if (!format.empty() && format.back() == '\r' && saved_[1].back() == '\n') format.remove_suffix(1);
-    if (!format.empty() && format.size() <= 9 &&
-        std::all_of(format.begin(), format.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      for (char digit : format) format_ = format_ * 10 + (digit - '0');
+  explicit BranchCheck(std::string_view original)
+      : saved_(scenePieces(original)), lineEnd_(newLineEnd(saved_)), format_(sceneFormat(saved_)) {
     std::size_t classified = saved_.empty() ? 0 : saved_.size() - 1;
     std::size_t firstLight = kNoPiece, firstCamera = kNoPiece;
     for (std::size_t at = 0; at < classified; ++at) {
@@ -333,7 +468,7 @@ class BranchCheck {
   EditCheck run(std::string_view editedText) const {
     if (format_ != 1 && format_ != 2)
       return failure("the original's format \"" + excerpt(saved_.size() > 1 ? saved_[1] : "") +
-                     "\" is neither 1 nor 2, yet a result was loaded");
+                     "\" is not 1, 2 or 3, yet a result was loaded");
     if (objectAnchor_ == kNoPiece)
       return failure("the original has no object line before a light line, yet a result was loaded");
     if (lightAnchor_ == kNoPiece)
@@ -350,7 +485,7 @@ class BranchCheck {
     if (edited.size() < saved_.size() || !matches(saved_, 0, edited, 0, low + 1) ||
         !matches(saved_, high + 1, edited, edited.size() - after, after)) {
       return failure("the saved lines before the first anchor or after the last are not all kept" +
-                     where(edited));
+                     where(saved_, edited, objectAnchor_, lightAnchor_));
     }
     Pieces middle = slice(edited, low + 1, edited.size() - after);
     if (low == high) {
@@ -363,7 +498,8 @@ class BranchCheck {
       return check;
     }
     Pieces between = slice(saved_, low + 1, high + 1);
-    std::string why = "the saved lines between the anchors are not all kept" + where(edited);
+    std::string why = "the saved lines between the anchors are not all kept" +
+                      where(saved_, edited, objectAnchor_, lightAnchor_);
     for (std::size_t split = 0; split + between.size() <= middle.size(); ++split) {
       if (!matches(between, 0, middle, split, between.size())) continue;
       Pieces first = slice(middle, 0, split);
@@ -376,25 +512,6 @@ class BranchCheck {
   }
 
  private:
-  static EditCheck failure(std::string why) {
-    EditCheck check;
-    check.why = std::move(why);
-    return check;
-  }
-
-  // Where edited departs from the saved text, from its start and from its end.
-  std::string where(const Pieces& edited) const {
-    std::size_t common = std::min(saved_.size(), edited.size());
-    std::size_t head = 0, tail = 0;
-    while (head < common && saved_[head] == edited[head]) ++head;
-    while (head + tail < common && saved_[saved_.size() - 1 - tail] == edited[edited.size() - 1 - tail])
-      ++tail;
-    return ": the edit stands between saved lines " + std::to_string(head) + " and " +
-           std::to_string(saved_.size() - tail + 1) + ", the anchors are saved lines " +
-           std::to_string(objectAnchor_ + 1) + " (objects) and " + std::to_string(lightAnchor_ + 1) +
-           " (lights)";
-  }
-
   // The line after end when it is blank and not stop, else end.
   std::size_t afterBlank(std::size_t end, std::size_t stop) const {
     return end + 1 < saved_.size() && end + 1 != stop && isBlank(saved_[end + 1]) ? end + 1 : end;
@@ -434,10 +551,6 @@ class BranchCheck {
     return "";
   }
 
-  static std::string copyName(bool objects, std::size_t index) {
-    return (objects ? "object copy " : "light copy ") + std::to_string(index + 1);
-  }
-
   // Whether a copy holds source's lines, save its parent line (when
   // newParent) and reference lines, which may name a copy instead.
   bool sameShape(const Block& source, const Pieces& pieces, const Block& copy, bool newParent) const {
@@ -446,7 +559,8 @@ class BranchCheck {
       std::string_view line = pieces[copy.first + i];
       std::string_view saved = saved_[source.first + i];
       if (line == saved) continue;
-      if (newParent && source.first + i == source.parent && rewrittenValue(line, saved, lineEnd_) > 0) continue;
+      if (newParent && source.first + i == source.parent && rewrittenValue(line, saved, lineEnd_) > 0)
+        continue;
       if (referenceKeyword(saved).empty() || rewrittenValue(line, saved, lineEnd_) <= 0) return false;
     }
     return true;
@@ -521,8 +635,8 @@ class BranchCheck {
   }
 
   Pieces saved_;
-  std::string lineEnd_ = "\n";             // of new lines: the first line's
-  int format_ = 0;                         // 0 when the second line is no format
+  std::string lineEnd_;                    // of new lines
+  int format_;                             // 0 when the second line is no format
   std::vector<Block> blocks_;              // every saved item's block, in order
   std::vector<std::size_t> objectBlocks_;  // the saved objects' blocks, by number
   std::unordered_map<std::string_view, std::vector<std::size_t>> blocksByLine_;  // by item line
@@ -530,13 +644,593 @@ class BranchCheck {
   std::size_t lightAnchor_ = kNoPiece;
 };
 
+// The kinds of format-3 item lines.
+enum class Kind { kNone, kObject, kLight, kCamera, kBone };
+
+// The kind of item a format-3 line begins, by its keyword as a word.
+Kind itemKind(std::string_view text) {
+  for (std::string_view word : {"LoadObjectLayer", "LoadObject", "AddNullObject"}) {
+    if (beginsWithWord(text, word)) return Kind::kObject;
+  }
+  if (beginsWithWord(text, "AddLight")) return Kind::kLight;
+  if (beginsWithWord(text, "AddCamera")) return Kind::kCamera;
+  return beginsWithWord(text, "AddBone") ? Kind::kBone : Kind::kNone;
+}
+
+std::string_view indentless(std::string_view piece) {
+  std::size_t at = piece.find_first_not_of(" \t");
+  return at == std::string_view::npos ? std::string_view{} : piece.substr(at);
+}
+bool opensBraces(std::string_view piece) { return beginsWith(indentless(piece), "{"); }
+// "}" followed only by spaces, tabs, CR and LF.
+bool closesBraces(std::string_view piece) {
+  std::string_view text = indentless(piece);
+  return beginsWith(text, "}") && text.find_first_not_of(" \t\r\n", 1) == std::string_view::npos;
+}
+
+// Which pieces are nested: read while a brace block or a plug-in body was
+// open. stray is the first "}" at top level; open, whether the text ends inside one.
+struct Nesting {
+  std::vector<bool> nested;
+  std::size_t stray = kNoPiece;
+  bool open = false;
+};
+
+// Braces inside a plug-in body do not count: only its "EndPlugin" line does.
+Nesting readNesting(const Pieces& pieces) {
+  Nesting nesting;
+  std::size_t depth = 0;
+  bool plugin = false;
+  for (std::size_t at = 0; at < pieces.size(); ++at) {
+    std::string_view text = indentless(pieces[at]);
+    nesting.nested.push_back(depth > 0 || plugin);
+    if (plugin) {
+      plugin = !beginsWithWord(text, "EndPlugin");
+    } else if (opensBraces(text)) {
+      ++depth;
+    } else if (closesBraces(text)) {
+      if (depth == 0 && nesting.stray == kNoPiece) nesting.stray = at;
+      if (depth > 0) --depth;
+    } else {
+      plugin = beginsWithWord(text, "Plugin");
+    }
+  }
+  nesting.open = depth > 0 || plugin;
+  return nesting;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// An identifier as a value holds it: 8 hexadecimal digits of either case,
+// then only spaces, tabs, CR and LF.
+bool readIdentifier(std::string_view value, std::uint32_t& identifier) {
+  if (value.size() < 8 || value.find_first_not_of(" \t\r\n", 8) != std::string_view::npos) return false;
+  identifier = 0;
+  for (char c : value.substr(0, 8)) {
+    int digit = hexDigit(c);
+    if (digit < 0) return false;
+    identifier = identifier * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return true;
+}
+
+// value in lowercase hexadecimal, zeros in front to fill digits.
+std::string hex(std::size_t value, std::size_t digits) {
+  std::string out(digits, '0');
+  for (std::size_t at = digits; at > 0; --at, value >>= 4) out[at - 1] = "0123456789abcdef"[value & 15];
+  return out;
+}
+
+// The length of a rewrite of the format-3 reference line saved that text
+// begins with: saved's kept prefix, a value as a rewrite writes it (all the
+// digits there for a number), saved's line end. 0 when text begins with none.
+std::size_t rewriteLength(std::string_view saved, std::string_view text) {
+  std::string_view keyword = referenceKeyword3(saved), prefix = keptPrefix(saved), end = lineEndOf(saved);
+  if (keyword.empty() || prefix.empty() || !beginsWith(text, prefix)) return 0;
+  std::size_t valueEnd = prefix.size() + 8;
+  if (!namesByIdentifier(keyword)) {
+    valueEnd = prefix.size();
+    while (valueEnd < text.size() && text[valueEnd] >= '0' && text[valueEnd] <= '9') ++valueEnd;
+  }
+  if (valueEnd > text.size() ||
+      !isRewrittenValue(keyword, text.substr(prefix.size(), valueEnd - prefix.size())) ||
+      !beginsWith(text.substr(valueEnd), end))
+    return 0;
+  return valueEnd + end.size();
+}
+
+// An item a format-3 reference names: its kind, its index among items of its
+// kind (a bone's is its object's) and a bone's index within its object.
+struct Named {
+  Kind kind = Kind::kNone;
+  std::size_t index = 0;
+  std::size_t bone = 0;
+  bool operator==(const Named&) const = default;
+};
+
+// A saved format-3 item: its block first..last, its parent line (the first
+// "ParentItem" line before any bone, or kNoPiece) and its bones.
+struct Item3 {
+  std::size_t first = 0;
+  std::size_t last = 0;
+  std::size_t parent = kNoPiece;
+  std::size_t bones = 0;
+};
+
+// The saved items of one kind in file order, their indices by item line.
+struct Section {
+  std::vector<Item3> items;
+  std::unordered_map<std::string_view, std::vector<std::size_t>> byLine;
+};
+
+// A saved item a copy may copy, with the copy's text cut as that item's lines.
+using Candidate = std::pair<std::size_t, Pieces>;
+
+// A run of copies of one kind: the candidates of each copy and, once
+// settled, which of them each copies and which copy each saved item has.
+struct Run3 {
+  bool objects;
+  std::vector<std::vector<Candidate>> candidates;
+  std::vector<std::size_t> chosen;
+  std::vector<std::size_t> copyOf;
+};
+constexpr std::size_t kObjects = 0, kLights = 1;
+using Runs = std::array<Run3, 2>;
+
+class Format3Check {
+ public:
+  explicit Format3Check(std::string_view original)
+      : original_(original),
+        saved_(scenePieces(original)),
+        lineEnd_(newLineEnd(saved_)),
+        nesting_(readNesting(saved_)) {
+    refusal_ = readItems();
+  }
+
+  // The edited text is the saved one with a run of object copies after
+  // objectAnchor_ and one of light copies after lightAnchor_, cut as bytes:
+  // a rewritten line ends as its source line did, which may be without an LF.
+  EditCheck run(std::string_view edited) const {
+    if (!refusal_.empty())
+      return failure("the original would be refused: " + refusal_ + ", yet a result was loaded");
+    std::string_view head = original_.substr(0, offsetOf(objectAnchor_ + 1));
+    std::string_view tail = original_.substr(offsetOf(lightAnchor_ + 1));
+    std::string_view between = original_.substr(head.size(), original_.size() - head.size() - tail.size());
+    if (edited.size() < original_.size() || !beginsWith(edited, head) ||
+        edited.substr(edited.size() - tail.size()) != tail)
+      return failure(departure(edited));
+    std::string_view middle = edited.substr(head.size(), edited.size() - head.size() - tail.size());
+    std::string why;
+    for (std::size_t split = middle.find(between); split != std::string_view::npos;
+         split = middle.find(between, split + 1)) {
+      why = runs(middle.substr(0, split), middle.substr(split + between.size()));
+      if (why.empty()) return EditCheck{};
+    }
+    return failure(why.empty() ? departure(edited) : why);
+  }
+
+ private:
+  std::size_t offsetOf(std::size_t piece) const {
+    return piece < saved_.size() ? static_cast<std::size_t>(saved_[piece].data() - original_.data())
+                                 : original_.size();
+  }
+
+  std::string lineName(std::size_t at) const {
+    return "saved line " + std::to_string(at + 1) + " \"" + excerpt(saved_[at]) + "\"";
+  }
+
+  // Reads the items and their blocks; why the copy refuses the original, or "".
+  std::string readItems() {
+    if (nesting_.stray != kNoPiece) return lineName(nesting_.stray) + " closes no brace block";
+    if (nesting_.open) return "a brace block or plug-in body is still open at its end";
+    std::array<std::vector<std::size_t>, 5> lines;  // top-level item lines by kind
+    for (std::size_t at = 0; at < saved_.size(); ++at) {
+      if (!nesting_.nested[at]) lines[static_cast<std::size_t>(itemKind(saved_[at]))].push_back(at);
+    }
+    const auto& objects = lines[static_cast<std::size_t>(Kind::kObject)];
+    const auto& lights = lines[static_cast<std::size_t>(Kind::kLight)];
+    const auto& cameras = lines[static_cast<std::size_t>(Kind::kCamera)];
+    if (objects.empty()) return "it has no object line";
+    if (cameras.empty()) return "it has no camera line";
+    std::size_t sectionEnd = lights.empty() ? cameras.front() : lights.front();
+    if (sectionEnd < objects.back() || (!lights.empty() && cameras.front() < lights.back()))
+      return "its objects, lights and cameras do not stand in that order";
+    std::size_t group = groupStart(objects.back(), sectionEnd);
+    if (group <= objects.back()) return "no scene-level group follows its last object";
+    objects_ = readSection(objects, group);
+    lights_ = readSection(lights, cameras.front());
+    cameras_ = cameras.size();
+    objectAnchor_ = objects_.items.back().last;
+    lightAnchor_ = lights_.items.empty() ? saved_.size() - 1 : lights_.items.back().last;
+    for (std::size_t bone : lines[static_cast<std::size_t>(Kind::kBone)]) {
+      if (bone < objects.front() || bone > objectAnchor_)
+        return lineName(bone) + " begins a bone in no object block";
+    }
+    return "";
+  }
+
+  // The first line of the scene-level group: its top-level "AmbientColor"
+  // line, else the last run of lines before end that no top-level blank line breaks.
+  std::size_t groupStart(std::size_t lastObject, std::size_t end) const {
+    for (std::size_t at = lastObject + 1; at < end; ++at) {
+      if (!nesting_.nested[at] && beginsWithWord(saved_[at], "AmbientColor")) return at;
+    }
+    std::size_t at = end;
+    while (at > 0 && isBlank(saved_[at - 1])) --at;
+    while (at > 0 && (!isBlank(saved_[at - 1]) || nesting_.nested[at - 1])) --at;
+    return at;
+  }
+
+  // The blocks of the items at lines: each to the last non-blank line before
+  // the next item line, the last one's before end.
+  Section readSection(const std::vector<std::size_t>& lines, std::size_t end) const {
+    Section section;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      std::size_t last = i + 1 < lines.size() ? lines[i + 1] : end;
+      do --last;
+      while (isBlank(saved_[last]));
+      section.byLine[saved_[lines[i]]].push_back(section.items.size());
+      section.items.push_back(readItem(lines[i], last));
+    }
+    return section;
+  }
+
+  Item3 readItem(std::size_t first, std::size_t last) const {
+    Item3 item{first, last};
+    for (std::size_t at = first + 1; at <= last; ++at) {
+      if (nesting_.nested[at]) continue;
+      if (itemKind(saved_[at]) == Kind::kBone) {
+        ++item.bones;
+      } else if (item.bones == 0 && item.parent == kNoPiece && beginsWithWord(saved_[at], "ParentItem")) {
+        item.parent = at;
+      }
+    }
+    return item;
+  }
+
+  // The item a saved top-level reference line names, if any.
+  Named named(std::string_view piece) const {
+    std::string_view keyword = referenceKeyword3(piece), prefix = keptPrefix(piece);
+    std::int64_t number = 0;
+    std::uint32_t identifier = 0;
+    if (keyword.empty() || prefix.empty()) return {};
+    if (!namesByIdentifier(keyword)) {
+      valueAfterSpace(piece, number);
+      return number >= 1 && static_cast<std::size_t>(number) <= objects_.items.size()
+                 ? Named{Kind::kObject, static_cast<std::size_t>(number - 1)}
+                 : Named{};
+    }
+    if (!readIdentifier(piece.substr(prefix.size()), identifier)) return {};
+    // Radiosity and caustics have identifiers of lights that are none.
+    if (keyword == "ExcludeLight" &&
+        (identifier >> 28 != 2 || identifier == 0x21000000u || identifier == 0x22000000u))
+      return {};
+    return namedItem(identifier);
+  }
+
+  Named namedItem(std::uint32_t identifier) const {
+    std::size_t index = identifier & 0xfffffffu;
+    std::size_t object = identifier & 0xffffu, bone = identifier >> 16 & 0xfffu;
+    switch (identifier >> 28) {
+      case 1:
+        return index < objects_.items.size() ? Named{Kind::kObject, index} : Named{};
+      case 2:
+        return index < lights_.items.size() ? Named{Kind::kLight, index} : Named{};
+      case 3:
+        return index < cameras_ ? Named{Kind::kCamera, index} : Named{};
+      case 4:
+        return object < objects_.items.size() && bone < objects_.items[object].bones
+                   ? Named{Kind::kBone, object, bone}
+                   : Named{};
+      default:
+        return {};
+    }
+  }
+
+  // Why the edit does not keep the saved lines around its runs, told at the
+  // saved line where it departs from them, from the start (and, past the
+  // object anchor, from the end) when that line is nested or opens a brace block.
+  std::string departure(std::string_view editedText) const {
+    Pieces edited = scenePieces(editedText);
+    auto [head, tail] = agreement(saved_, edited);
+    std::vector<std::size_t> spots{head};
+    if (head > objectAnchor_) spots.push_back(saved_.size() - tail);
+    for (std::size_t at : spots) {
+      if (at >= saved_.size()) continue;
+      if (nesting_.nested[at]) return "the edit reaches into nested content at " + lineName(at);
+      if (opensBraces(saved_[at]))
+        return "the edit stands before " + lineName(at) + ", whose brace block continues the line above it";
+    }
+    return "the saved lines around the copies are not all kept" +
+           where(saved_, edited, objectAnchor_, lightAnchor_);
+  }
+
+  std::string runs(std::string_view objectText, std::string_view lightText) const {
+    if (objectText.empty()) return "no copy of the picked object was inserted";
+    Runs runs{Run3{true, {}, {}, {}}, Run3{false, {}, {}, {}}};
+    std::string why = readRun(objectText, runs[kObjects]);
+    if (why.empty()) why = readRun(lightText, runs[kLights]);
+    return why.empty() ? settleFromRoot(runs) : why;
+  }
+
+  const Section& section(const Run3& run) const { return run.objects ? objects_ : lights_; }
+  static Kind kindOf(const Run3& run) { return run.objects ? Kind::kObject : Kind::kLight; }
+  static const char* word(const Run3& run) { return run.objects ? "object" : "light"; }
+
+  // Reads text as copies of the run's kind, each after one blank line.
+  std::string readRun(std::string_view text, Run3& run) const {
+    for (std::size_t at = 0; at < text.size();) {
+      std::string why = copyStart(text.substr(at), run);
+      if (!why.empty()) return why;
+      at = readCopy(text, at + lineEnd_.size(), run);
+      if (at == kNoPiece) {
+        bool root = run.objects && run.candidates.empty();
+        return copyName(run.objects, run.candidates.size()) +
+               (root ? " is not an exact copy of an object's block" : " copies no saved block");
+      }
+    }
+    return "";
+  }
+
+  // Why rest does not begin the run's next copy: one blank line, then an
+  // item line of the run's kind.
+  std::string copyStart(std::string_view rest, const Run3& run) const {
+    std::string name = copyName(run.objects, run.candidates.size());
+    if (!beginsWith(rest, lineEnd_))
+      return name + " is not preceded by one blank line \"" + excerpt(lineEnd_) + "\"";
+    rest.remove_prefix(lineEnd_.size());
+    if (rest.empty()) return std::string("an inserted blank line follows the last ") + word(run) + " copy";
+    if (isBlank(firstPiece(rest))) return name + " is preceded by more than one blank line";
+    if (itemKind(rest) != kindOf(run))
+      return std::string("an inserted line begins no ") + word(run) + " copy: \"" +
+             excerpt(firstPiece(rest)) + "\"";
+    return "";
+  }
+
+  // Reads the copy whose item line stands at `at`: its candidates, those that
+  // the run's end or one blank line and another item line follow (else the
+  // first that text holds, so that the next copy tells what is wrong). Where
+  // the copy ends, or kNoPiece when it holds no saved item's lines.
+  std::size_t readCopy(std::string_view text, std::size_t at, Run3& run) const {
+    auto found = section(run).byLine.find(firstPiece(text.substr(at)));
+    if (found == section(run).byLine.end()) return kNoPiece;
+    std::vector<Candidate> ending, holding;
+    std::size_t end = kNoPiece, holdingEnd = kNoPiece;
+    for (std::size_t source : found->second) {
+      Pieces lines;
+      std::size_t after = cutAsCopy(section(run).items[source], text, at, lines);
+      if (after == kNoPiece) continue;
+      if (endsCopy(text, after, run) && (end == kNoPiece || after == end)) {
+        end = after;
+        ending.emplace_back(source, std::move(lines));
+      } else if (holding.empty()) {
+        holdingEnd = after;
+        holding.emplace_back(source, std::move(lines));
+      }
+    }
+    if (ending.empty() && holding.empty()) return kNoPiece;
+    bool ends = !ending.empty();
+    run.candidates.push_back(ends ? std::move(ending) : std::move(holding));
+    return ends ? end : holdingEnd;
+  }
+
+  bool endsCopy(std::string_view text, std::size_t after, const Run3& run) const {
+    return after == text.size() || (beginsWith(text.substr(after), lineEnd_) &&
+                                    itemKind(text.substr(after + lineEnd_.size())) == kindOf(run));
+  }
+
+  // Cuts text from `at` as a copy of item: each line the saved one or, on a
+  // top-level reference line, a rewrite of it. Where the copy ends, or kNoPiece.
+  std::size_t cutAsCopy(const Item3& item, std::string_view text, std::size_t at, Pieces& lines) const {
+    for (std::size_t line = item.first; line <= item.last; ++line) {
+      std::string_view rest = text.substr(at);
+      std::size_t length = beginsWith(rest, saved_[line]) ? saved_[line].size()
+                           : nesting_.nested[line]        ? 0
+                                                          : rewriteLength(saved_[line], rest);
+      if (length == 0) return kNoPiece;
+      lines.push_back(rest.substr(0, length));
+      at += length;
+    }
+    return at;
+  }
+
+  // Tries each candidate of the first object copy that keeps its own parent
+  // line as the picked object; why none gives a sound branch.
+  std::string settleFromRoot(Runs& runs) const {
+    std::string why;
+    const std::vector<Candidate>& roots = runs[kObjects].candidates[0];
+    for (std::size_t root = 0; root < roots.size(); ++root) {
+      const Item3& item = objects_.items[roots[root].first];
+      if (item.parent != kNoPiece && roots[root].second[item.parent - item.first] != saved_[item.parent])
+        continue;
+      std::string failed = settle(runs, root);
+      if (failed.empty()) failed = fits(runs);
+      if (failed.empty()) failed = checkLines(runs);
+      if (failed.empty()) return "";
+      if (why.empty()) why = failed;
+    }
+    return why.empty() ? "object copy 1 is not an exact copy of an object's block" : why;
+  }
+
+  static void choose(Run3& run, std::size_t copy, std::size_t candidate) {
+    run.chosen[copy] = candidate;
+    run.copyOf[run.candidates[copy][candidate].first] = copy;
+  }
+
+  static std::size_t sourceOf(const Run3& run, std::size_t copy) {
+    return run.chosen[copy] == kNoPiece ? kNoPiece : run.candidates[copy][run.chosen[copy]].first;
+  }
+
+  // Settles which candidate every copy copies, from the first object copy
+  // (its candidate root) down along the copies' parent lines, until none
+  // settles any more; why one cannot be settled.
+  std::string settle(Runs& runs, std::size_t root) const {
+    for (Run3& run : runs) {
+      run.chosen.assign(run.candidates.size(), kNoPiece);
+      run.copyOf.assign(section(run).items.size(), kNoPiece);
+    }
+    choose(runs[kObjects], 0, root);
+    for (bool settling = true; settling;) {
+      settling = false;
+      for (Run3& run : runs) {
+        for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
+          if (run.chosen[copy] != kNoPiece) continue;
+          std::string why = hang(runs, run, copy);
+          if (!why.empty()) return why;
+          settling = settling || run.chosen[copy] != kNoPiece;
+        }
+      }
+    }
+    for (const Run3& run : runs) {
+      for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
+        if (run.chosen[copy] == kNoPiece)
+          return copyName(run.objects, copy) + " does not hang below the copy of the picked object";
+      }
+    }
+    return "";
+  }
+
+  // Settles a copy on its first candidate that fits, in file order: the
+  // first of identical siblings is copied first. Waits, returning "", while
+  // none fits yet but one may, once the copy its parent line names is settled.
+  std::string hang(Runs& runs, Run3& run, std::size_t copy) const {
+    std::string why;
+    bool waits = false;
+    for (std::size_t at = 0; at < run.candidates[copy].size(); ++at) {
+      bool unsettled = false;
+      std::string failed = misfit(runs, run, copy, run.candidates[copy][at], unsettled);
+      if (failed.empty() && !unsettled) {
+        choose(run, copy, at);
+        return "";
+      }
+      waits = waits || unsettled;
+      if (why.empty()) why = failed;
+    }
+    return waits ? "" : why;
+  }
+
+  // Why a copy does not copy candidate: another copy copies it, or its parent
+  // line does not name the source of the copy that the copy's parent line
+  // names (or the same bone of it). unsettled: that copy is not settled yet.
+  std::string misfit(const Runs& runs, const Run3& run, std::size_t copy, const Candidate& candidate,
+                     bool& unsettled) const {
+    const auto& [source, lines] = candidate;
+    const Item3& item = section(run).items[source];
+    std::string name = copyName(run.objects, copy);
+    if (run.copyOf[source] != kNoPiece) return name + " copies a saved block that another copy copies";
+    if (item.parent == kNoPiece) return name + " copies a block without a parent line";
+    std::string_view line = lines[item.parent - item.first];
+    Named parent = namedCopy(line, runs);
+    if (parent.kind == Kind::kNone) return name + " does not hang on a copy: \"" + excerpt(line) + "\"";
+    std::size_t parentSource = sourceOf(runs[parent.kind == Kind::kLight ? kLights : kObjects], parent.index);
+    unsettled = parentSource == kNoPiece;
+    if (unsettled || named(saved_[item.parent]) == Named{parent.kind, parentSource, parent.bone}) return "";
+    return name + " does not hang on the copy of its source's parent: \"" + excerpt(line) + "\"";
+  }
+
+  // The copy a copy's parent line names: the kind of what it names, its
+  // place in its run and, for a bone, the bone's index. kNone for no copy.
+  Named namedCopy(std::string_view line, const Runs& runs) const {
+    std::uint32_t identifier = 0;
+    std::string_view prefix = keptPrefix(line);
+    if (prefix.empty() || !readIdentifier(line.substr(prefix.size()), identifier)) return {};
+    std::uint32_t kind = identifier >> 28;
+    std::size_t index = kind == 4 ? identifier & 0xffffu : identifier & 0xfffffffu;
+    std::size_t count = kind == 2 ? lights_.items.size() : objects_.items.size();
+    std::size_t copies = runs[kind == 2 ? kLights : kObjects].candidates.size();
+    if ((kind != 1 && kind != 2 && kind != 4) || index < count || index - count >= copies) return {};
+    Kind named = kind == 1 ? Kind::kObject : kind == 2 ? Kind::kLight : Kind::kBone;
+    return Named{named, index - count, kind == 4 ? identifier >> 16 & 0xfffu : 0};
+  }
+
+  // Why a copy's index does not fit its identifier: 7 hexadecimal digits,
+  // and 4 for an object with bones, whose bones' identifiers hold it.
+  std::string fits(const Runs& runs) const {
+    for (const Run3& run : runs) {
+      for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
+        std::size_t index = section(run).items.size() + copy;
+        bool bones = section(run).items[sourceOf(run, copy)].bones > 0;
+        if (index > 0xfffffff || (bones && index > 0xffff))
+          return copyName(run.objects, copy) + "'s index " + std::to_string(index) + " does not fit " +
+                 (bones ? "its bones' identifiers" : "an identifier");
+      }
+    }
+    return "";
+  }
+
+  // Why a settled copy's line is not the one its source's line calls for.
+  std::string checkLines(const Runs& runs) const {
+    for (const Run3& run : runs) {
+      for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
+        std::string why = checkCopy(runs, run, copy);
+        if (!why.empty()) return why;
+      }
+    }
+    return "";
+  }
+
+  std::string checkCopy(const Runs& runs, const Run3& run, std::size_t copy) const {
+    const auto& [source, lines] = run.candidates[copy][run.chosen[copy]];
+    const Item3& item = section(run).items[source];
+    std::string name = copyName(run.objects, copy);
+    for (std::size_t at = item.first; at <= item.last; ++at) {
+      std::string_view line = lines[at - item.first], saved = saved_[at];
+      // The picked object's copy hangs where the picked object hangs.
+      bool ownParent = run.objects && copy == 0 && at == item.parent;
+      std::string expected = ownParent ? std::string(saved) : expectedLine(at, runs);
+      if (line == expected) continue;
+      if (line == saved) return name + "'s \"" + excerpt(line) + "\" names the original, not its copy";
+      if (expected == saved)
+        return name + "'s \"" + excerpt(line) + "\" does not keep \"" + excerpt(saved) + "\"";
+      return name + "'s \"" + excerpt(line) + "\" names no copy of what \"" + excerpt(saved) + "\" names";
+    }
+    return "";
+  }
+
+  // Saved line `at` as a copy holds it: a top-level reference line that
+  // names a copied item (or a bone of one) rewritten to name its copy.
+  std::string expectedLine(std::size_t at, const Runs& runs) const {
+    std::string_view saved = saved_[at];
+    Named target = nesting_.nested[at] ? Named{} : named(saved);
+    std::size_t copy = kNoPiece;
+    if (target.kind == Kind::kObject || target.kind == Kind::kBone)
+      copy = runs[kObjects].copyOf[target.index];
+    if (target.kind == Kind::kLight) copy = runs[kLights].copyOf[target.index];
+    if (copy == kNoPiece) return std::string(saved);
+    return std::string(keptPrefix(saved)) + copyValue(referenceKeyword3(saved), target, copy) +
+           std::string(lineEndOf(saved));
+  }
+
+  std::string copyValue(std::string_view keyword, const Named& target, std::size_t copy) const {
+    std::size_t objectIndex = objects_.items.size() + copy;
+    if (!namesByIdentifier(keyword)) return std::to_string(objectIndex + 1);
+    if (target.kind == Kind::kLight) return "2" + hex(lights_.items.size() + copy, 7);
+    if (target.kind == Kind::kBone) return "4" + hex(target.bone, 3) + hex(objectIndex, 4);
+    return "1" + hex(objectIndex, 7);
+  }
+
+  std::string_view original_;
+  Pieces saved_;
+  std::string lineEnd_;  // of new lines
+  Nesting nesting_;
+  std::string refusal_;  // why the copy refuses the original, or ""
+  Section objects_;
+  Section lights_;
+  std::size_t cameras_ = 0;
+  std::size_t objectAnchor_ = 0;  // the last object block's last line
+  std::size_t lightAnchor_ = 0;   // the last light block's last line, or the last line
+};
+
 }  // namespace
 
 std::vector<std::string_view> scenePieces(std::string_view text) {
   std::vector<std::string_view> pieces;
   while (!text.empty()) {
-    std::size_t lf = text.substr(0, kPieceLength).find('\n');
-    std::size_t length = lf == std::string_view::npos ? std::min(text.size(), kPieceLength) : lf + 1;
+    std::size_t length = pieceLength(text);
     pieces.push_back(text.substr(0, length));
     text.remove_prefix(length);
   }
@@ -544,6 +1238,7 @@ std::vector<std::string_view> scenePieces(std::string_view text) {
 }
 
 EditCheck checkCopiedBranch(std::string_view original, std::string_view edited) {
+  if (sceneFormat(scenePieces(original)) == 3) return Format3Check(original).run(edited);
   return BranchCheck(original).run(edited);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -202,8 +203,8 @@ TEST(CopiedBranchCheckTest, DamageIsFound) {
   const std::string plain = scene1("", "");
   const std::string late = plain + "LoadObject Objects/Late.lwo\nShadowOptions 7\n\nViewMode 3\n";
   const std::vector<Case> cases = {
-      {"LWSC\n3\n" + plain.substr(7), "LWSC\n3\n" + scene1(armCopies(), "").substr(7),
-       "the original's format \"3\\x0a\" is neither 1 nor 2, yet a result was loaded"},
+      {"LWSC\n4\n" + plain.substr(7), "LWSC\n4\n" + scene1(armCopies(), "").substr(7),
+       "the original's format \"4\\x0a\" is not 1, 2 or 3, yet a result was loaded"},
       {plain, plain, "no copy of the picked object was inserted"},
       {late, scene1(armCopies(), "") + late.substr(plain.size()),
        "saved object line 94 \"LoadObject Objects/Late.lwo\\x0a\" after the object copies is renumbered"},
@@ -233,6 +234,241 @@ TEST(CopiedBranchCheckTest, DamageIsFound) {
        "light copy 1 is not followed by one blank line \"\\x0a\""},
   };
   for (const Case& c : cases) EXPECT_EQ(checkCopiedBranch(c.original, c.edited).why, c.why);
+}
+
+// Format 3 as real files hold it: every channel a "{ Envelope … }" block, a blank line after the motion,
+// each item block after a blank line.
+std::string channels(const std::string& motion, int count) {
+  std::string text = motion + "\nNumChannels " + std::to_string(count) + "\n";
+  for (int i = 0; i < count; ++i)
+    text +=
+        "Channel " + std::to_string(i) + "\n{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 0 0\n  Behaviors 1 1\n}\n";
+  return text + "\n";
+}
+std::string object3(const std::string& line, const std::string& own) {
+  return "\n" + line + "\nShowObject 6 10\n" + channels("ObjectMotion", 2) + own;
+}
+std::string bone3(const std::string& name, const std::string& own) {
+  return "AddBone\nBoneName " + name + "\nShowBone 1 1\n" + channels("BoneMotion", 1) +
+         "LockedChannels 448\n" + own;
+}
+std::string light3(const std::string& name, const std::string& own) {
+  return "\nAddLight\nLightName " + name + "\nShowLight 1 -1\n" + channels("LightMotion", 1) + own;
+}
+
+// A rig: Hat (0) on Hero's head bone, Master (1) on Crate, Hero (2) on Master with bones Root and Head (its
+// IK goal Goal, excluding lights Key and Spot), Goal (3) on Master with a plug-in body of look-alike lines,
+// Crate (4) on the camera; Key (0), and Spot (1) on Master aiming at Hero's head.
+std::string hat(const std::string& parent) {
+  return object3("LoadObjectLayer 1 Objects/Hat.lwo", "ParentItem " + parent + "\nShadowOptions 7\n");
+}
+const std::string kMaster = object3("AddNullObject Master (2)", "ParentItem 10000004\nShadowOptions 7\n");
+std::string hero(const std::string& parent, const std::string& root, const std::string& head,
+                 const std::string& goal, const std::string& spot) {
+  return object3(
+      "LoadObjectLayer 2 Objects/Hero.lwo",
+      "ParentItem " + parent + "\nObjectDissolve (envelope)\n{ Envelope\n  1\n  Key 0 0 0 0 0\n}\n" +
+          bone3("Root", "ParentItem " + root + "\n") +
+          bone3("Head", "ParentItem " + head + "\nGoalObject " + goal + "\nFullTimeIK 1\n") +
+          "ShadowOptions 7\nExcludeLight 20000000\nExcludeLight " + spot + "\nExcludeLight 21000000\n");
+}
+std::string goal(const std::string& parent, const std::string& end = "ShadowOptions 7\n") {
+  return object3("AddNullObject Goal",
+                 "ParentItem " + parent +
+                     "\nPlugin CustomObjHandler 1 Follower\nAddLight\nParentItem 10000001\n\n}\n"
+                     "\"268435457  1\"\nEndPlugin\n" +
+                     end);
+}
+const std::string kCrate = object3("AddNullObject Crate", "ParentItem 30000000\nShadowOptions 7\n");
+std::string spot(const std::string& parent, const std::string& target) {
+  return light3("Spot", "ParentItem " + parent + "\nTargetItem " + target +
+                            "\nShadowType 1\nPlugin LightHandler 1 SpotLight\nConeAngle 30\nEndPlugin\n");
+}
+const std::string kAmbient3 = "AmbientColor 1 1 1\nAmbientIntensity 0.25\n";
+const std::string kHeader3 =
+    "LWSC\n3\n\nFirstFrame 1\nLastFrame 60\nFramesPerSecond 30\n"
+    "Plugin MasterHandler 1 Sticky\nVERSION 1.5\nAddNullObject Fake\nParentItem 10000002\n  { "
+    "Data\nEndPlugin\n";
+std::string rig(const std::string& objectCopies, const std::string& lightCopies,
+                const std::string& group = kAmbient3) {
+  return kHeader3 + hat("40010002") + kMaster + hero("10000001", "10000002", "40000002", "4", "20000001") +
+         goal("10000001") + kCrate + objectCopies + "\n" + group + light3("Key", "ShadowType 1\n") +
+         spot("10000001", "40010002") + lightCopies + "\nAddCamera\nCameraName Camera\n" +
+         channels("CameraMotion", 1) + "ZoomFactor 3.2\n\nResolutionMultiplier 1.0\n";
+}
+// Master picked: Master (5), Hero (6), Hat (7) on Hero's head, Goal (8), and Spot (light 2).
+const std::string kMasterCopies =
+    kMaster + hero("10000005", "10000006", "40000006", "9", "20000002") + hat("40010006") + goal("10000005");
+const std::string kSpotCopy = spot("10000005", "40010006");
+// A scene-level group without "AmbientColor": the last run before the first light, a blank line in a plug-in
+// body.
+const std::string kRadiosity =
+    "EnableRadiosity 0\nPlugin RadiosityHandler 1 Cache\n\nEndPlugin\nGlobalLightIntensity (envelope)\n"
+    "{ Envelope\n  1\n  Key 1 0 0 0 0\n}\n";
+
+std::string inserted(std::string text, std::size_t at, const std::string& lines) {
+  return text.insert(at, lines);
+}
+std::string lineAt(const std::string& text, std::size_t at) {
+  return std::to_string(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n') + 1);
+}
+
+TEST(Format3CheckTest, CopiesOfTheRigPass) {
+  const std::string plain = rig("", "");
+  // One saved line of 255 bytes ends without an LF; its rewrite too.
+  const std::string longParent = "ParentItem 10000000" + std::string(236, ' ');
+  const std::string twoNulls =
+      "LWSC\n3\n\nAddNullObject A\nShadowOptions 7\n\nAddNullObject B\n" + longParent + "\nShadowOptions 7\n";
+  const std::string tail = "\nAmbientColor 1 1 1\n\nAddCamera\n";
+  // A and B hang on each other; A's "ExcludeLight" names an object, so no light.
+  const std::string cycle =
+      "LWSC\n3\n\nAddNullObject A\nParentItem 10000001\nShadowOptions 7\nExcludeLight 10000001\n"
+      "\nAddNullObject B\nParentItem 10000000\nShadowOptions 7\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // Master picked, in LF and in CR LF.
+      {plain, rig(kMasterCopies, kSpotCopy)},
+      {testing::withCrLf(plain), testing::withCrLf(rig(kMasterCopies, kSpotCopy))},
+      // Hero picked: its own parent line stays, its goal and Spot are not copied.
+      {plain, rig(hero("10000001", "10000005", "40000005", "4", "20000001") + hat("40010005"), "")},
+      // Hat picked, and Master where the scene-level group has no "AmbientColor".
+      {plain, rig(hat("40010002"), "")},
+      {rig("", "", kRadiosity), rig(kMasterCopies, kSpotCopy, kRadiosity)},
+      // A picked in a cycle: its own parent line stays, though it names B, which is copied.
+      {cycle + tail, cycle +
+                         "\nAddNullObject A\nParentItem 10000001\nShadowOptions 7\nExcludeLight 10000001\n"
+                         "\nAddNullObject B\nParentItem 10000002\nShadowOptions 7\n" +
+                         tail},
+      // A picked; B's 255-byte parent piece rewritten without a line end.
+      {twoNulls + tail,
+       twoNulls +
+           "\nAddNullObject A\nShadowOptions 7\n\nAddNullObject B\nParentItem 10000002\nShadowOptions 7\n" +
+           tail},
+  };
+  for (const auto& [original, edited] : cases) {
+    EXPECT_EQ(checkInsertionsOnly(original, edited).why, "");
+    EXPECT_EQ(checkCopiedBranch(original, edited).why, "");
+  }
+}
+
+TEST(Format3CheckTest, RewritesOfOtherShapesAreNoInsertion) {
+  const std::string plain = rig("", "");
+  for (std::string parent : {"4001000A", "4001006", "40010006 ", "7"}) {
+    EXPECT_EQ(checkInsertionsOnly(plain, rig(hat(parent), "")).why.substr(0, 15), "original piece ")
+        << parent;
+  }
+  for (std::string goal : {"0", "-1", "09"}) {
+    std::string copies = hero("10000001", "10000005", "40000005", goal, "20000001");
+    EXPECT_EQ(checkInsertionsOnly(plain, rig(copies, "")).why.substr(0, 15), "original piece ") << goal;
+  }
+  // A rewrite ends as its source line does.
+  std::string lfEnded = testing::withCrLf(rig(hat("40010002"), ""));
+  lfEnded.replace(lfEnded.rfind("ParentItem 40010002\r\n"), 21, "ParentItem 40010007\n");
+  EXPECT_EQ(checkInsertionsOnly(testing::withCrLf(plain), lfEnded).why.substr(0, 15), "original piece ");
+}
+
+TEST(Format3CheckTest, DamageIsFound) {
+  const std::string plain = rig("", "");
+  const std::string good = rig(kMasterCopies, kSpotCopy);
+  const std::size_t crateParent = plain.find("ParentItem 30000000");
+  const std::size_t brace = plain.rfind("{ Envelope", crateParent), close = plain.rfind("}\n", crateParent);
+  const std::size_t endPlugin = plain.find("EndPlugin");
+  std::string changed = good;
+  changed.replace(changed.find("ShadowType 1"), 12, "ShadowType 2");
+  // Hat's copy after an LF alone in a CR LF scene.
+  std::string crLf = testing::withCrLf(kMaster + hero("10000005", "10000006", "40000006", "9", "20000002")) +
+                     "\n" + testing::withCrLf(hat("40010006").substr(1) + goal("10000005"));
+  const std::vector<Case> cases = {
+      {plain, inserted(plain, close, kMasterCopies),
+       "the edit reaches into nested content at saved line " + lineAt(plain, close) + " \"}\\x0a\""},
+      {plain, inserted(plain, endPlugin, kMasterCopies),
+       "the edit reaches into nested content at saved line 12 \"EndPlugin\\x0a\""},
+      {plain, inserted(plain, brace, kMasterCopies),
+       "the edit stands before saved line " + lineAt(plain, brace) +
+           " \"{ Envelope\\x0a\", whose brace block continues the line above it"},
+      {plain, inserted(plain, plain.find(kCrate), kMasterCopies),
+       "the saved lines around the copies are not all kept: the edit stands between saved lines"},
+      {plain, good.substr(0, good.find("VERSION")) + "VERSION 1.6" + good.substr(good.find("VERSION") + 11),
+       "the edit reaches into nested content at saved line 8 \"VERSION 1.5\\x0a\""},
+      {plain, changed,
+       "the saved lines around the copies are not all kept: the edit stands between saved lines"},
+      {plain, rig(kMasterCopies.substr(1), ""), "object copy 1 is not preceded by one blank line \"\\x0a\""},
+      {testing::withCrLf(plain),
+       inserted(testing::withCrLf(plain), testing::withCrLf(plain).find("\r\nAmbientColor"), crLf),
+       "object copy 3 is not preceded by one blank line \"\\x0d\\x0a\""},
+      {plain, rig("\n" + kMasterCopies, ""), "object copy 1 is preceded by more than one blank line"},
+      {plain, rig(kMasterCopies + "\n", ""), "an inserted blank line follows the last object copy"},
+      {plain, rig(object3("AddNullObject Master (2)", "ParentItem 10000009\nShadowOptions 7\n"), ""),
+       "object copy 1 is not an exact copy of an object's block"},
+      {plain, rig(kMaster + goal("10000005", "ShadowOptions 6\n"), ""),
+       "object copy 2 copies no saved block"},
+      {plain,
+       rig(kMaster + hero("10000005", "10000006", "40000006", "9", "20000002") + hat("40010006") +
+               goal("10000006"),
+           ""),
+       "object copy 4 does not hang on the copy of its source's parent: \"ParentItem 10000006\\x0a\""},
+      {plain, rig(kMaster + hero("10000005", "10000006", "40000006", "9", "20000002") + hat("40000006"), ""),
+       "object copy 3 does not hang on the copy of its source's parent: \"ParentItem 40000006\\x0a\""},
+      {plain, rig(kMaster + hero("10000005", "10000006", "40000006", "9", "20000002") + hat("40010005"), ""),
+       "object copy 3 does not hang on the copy of its source's parent: \"ParentItem 40010005\\x0a\""},
+      {plain, rig(kMaster + hero("10000005", "10000006", "40000005", "9", "20000002"), ""),
+       "object copy 2's \"ParentItem 40000005\\x0a\" names no copy of what \"ParentItem 40000002\\x0a\" "
+       "names"},
+      {plain, rig(kMaster + hero("10000005", "10000006", "40000006", "4", "20000001") + goal("10000005"), ""),
+       "object copy 2's \"GoalObject 4\\x0a\" names the original, not its copy"},
+      {plain, rig(kMasterCopies, spot("10000005", "40010002")),
+       "light copy 1's \"TargetItem 40010002\\x0a\" names the original, not its copy"},
+      {plain, rig(kMasterCopies, kSpotCopy + kSpotCopy),
+       "light copy 2 copies a saved block that another copy copies"},
+      {plain, rig(kMaster + hero("10000005", "10000006", "40000006", "9", "20000002") + hat("40010002"), ""),
+       "object copy 3 does not hang on a copy: \"ParentItem 40010002\\x0a\""},
+      {plain,
+       inserted(rig(kMasterCopies, ""), rig(kMasterCopies, "").find("\nAddLight\nLightName Spot"), kSpotCopy),
+       "the saved lines around the copies are not all kept: the edit stands between saved lines"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(checkCopiedBranch(c.original, c.edited).why.substr(0, c.why.size()), c.why);
+}
+
+TEST(Format3CheckTest, OriginalsTheCopyRefusesFail) {
+  const std::string plain = rig("", "");
+  const std::string good = rig(kMasterCopies, kSpotCopy);
+  const std::string noCamera = plain.substr(0, plain.find("\nAddCamera") + 1);
+  const std::string earlyLight = "LWSC\n3\n\nAddLight\n" + plain.substr(7);
+  const std::string why = "the original would be refused: ";
+  const std::string stray = rig("", "", "}\n" + kAmbient3), bone = rig("", "", kAmbient3 + "AddBone\n");
+  const std::vector<Case> cases = {
+      {stray, rig(kMasterCopies, "", "}\n" + kAmbient3),
+       why + "saved line " + lineAt(stray, stray.find("}\nAmbientColor")) +
+           " \"}\\x0a\" closes no brace block"},
+      {plain.substr(0, plain.rfind("EndPlugin")) + plain.substr(plain.rfind("EndPlugin") + 10), good,
+       why + "a brace block or plug-in body is still open at its end"},
+      {noCamera, good, why + "it has no camera line"},
+      {earlyLight, "LWSC\n3\n\nAddLight\n" + good.substr(7),
+       why + "its objects, lights and cameras do not stand"},
+      {bone, rig(kMasterCopies, "", kAmbient3 + "AddBone\n"),
+       why + "saved line " + lineAt(bone, bone.find("AddBone\n\nAddLight")) +
+           " \"AddBone\\x0a\" begins a bone in no object block"},
+      {"LWSC\n3\n\nAddNullObject A\nShadowOptions 7\n\nAddCamera\n",
+       "LWSC\n3\n\nAddNullObject A\nShadowOptions 7\n\nAddNullObject A\nShadowOptions 7\n\nAddCamera\n",
+       why + "no scene-level group follows its last object"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(checkCopiedBranch(c.original, c.edited).why.substr(0, c.why.size()), c.why);
+}
+
+TEST(Format3CheckTest, ACopyWithBonesNeedsAnIndexOfFourDigits) {
+  // Rig (0) and count nulls; the copy of Rig takes index count + 1.
+  auto scene = [](std::size_t count, const std::string& copy) {
+    std::string text = "LWSC\n3\n\nAddNullObject Rig\nAddBone\nParentItem 10000000\nShadowOptions 7\n";
+    for (std::size_t i = 0; i < count; ++i) text += "\nAddNullObject N\nShadowOptions 7\n";
+    return text + copy + "\nAmbientColor 1 1 1\n\nAddCamera\n";
+  };
+  auto copy = [](const std::string& id) {
+    return "\nAddNullObject Rig\nAddBone\nParentItem " + id + "\nShadowOptions 7\n";
+  };
+  EXPECT_EQ(checkCopiedBranch(scene(65534, ""), scene(65534, copy("1000ffff"))).why, "");
+  EXPECT_EQ(checkCopiedBranch(scene(65535, ""), scene(65535, copy("10010000"))).why,
+            "object copy 1's index 65536 does not fit its bones' identifiers");
 }
 
 }  // namespace
