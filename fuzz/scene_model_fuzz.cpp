@@ -187,7 +187,7 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
     FUZZ_CHECK(lightBlockEnd(line) == lines[block.last]);
     std::size_t parent = firstFrom(lines, i + 1, "ParentObject");
     bool ownParent = parent < block.parentLimit && parent <= block.last;
-    FUZZ_CHECK(blockParentLine(line, lines[block.last]) == (ownParent ? lines[parent] : nullptr));
+    FUZZ_CHECK(format1Reader().blockParentLine(line, lines[block.last]) == (ownParent ? lines[parent] : nullptr));
     if (ownParent) {
       std::optional<std::string_view> parentValue = lineValue(lines[parent]);
       if (parentValue && wanted.size() < 16) wanted.insert(decimalValue(*parentValue));
