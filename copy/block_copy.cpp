@@ -87,8 +87,11 @@ SceneLine* copyBlockAfter(SceneLines& lines, const Format1Reader& format, SceneL
   if (chain.empty()) return nullptr;
   std::string_view lineEnd = sceneLineEnd(lines);
   if (newParent) {
-    // The chain's first line stands for the block's kind until classification.
-    chain.first()->kind = first->kind;
+    // Until classification, the copies take their sources' kinds, so that the
+    // copy reads as a block as its source does.
+    const SceneLine* source = first;
+    for (SceneLine* copied = chain.first(); copied != nullptr; copied = copied->next, source = source->next)
+      copied->kind = source->kind;
     if (!setParentNumber(chain.first(), *newParent, lineEnd, format)) return nullptr;
   }
   if (blankLine && !chain.append(lines.store.make(lineEnd))) return nullptr;
