@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "scene/format1_reader.h"
+#include "scene/format3_reader.h"
 #include "scene/line_kind.h"
 #include "scene/scene_format.h"
 #include "scene/scene_lines.h"
@@ -187,7 +190,8 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
     FUZZ_CHECK(lightBlockEnd(line) == lines[block.last]);
     std::size_t parent = firstFrom(lines, i + 1, "ParentObject");
     bool ownParent = parent < block.parentLimit && parent <= block.last;
-    FUZZ_CHECK(format1Reader().blockParentLine(line, lines[block.last]) == (ownParent ? lines[parent] : nullptr));
+    FUZZ_CHECK(format1Reader().blockParentLine(line, lines[block.last]) ==
+               (ownParent ? lines[parent] : nullptr));
     if (ownParent) {
       std::optional<std::string_view> parentValue = lineValue(lines[parent]);
       if (parentValue && wanted.size() < 16) wanted.insert(decimalValue(*parentValue));
@@ -217,6 +221,94 @@ void checkQueries(const SceneLines& list, const std::vector<SceneLine*>& lines) 
   }
 }
 
+// Two readings of one scene by one reader: the same items, blocks, parent
+// lines, references and places.
+void checkSameReading(const SceneDescription& a, const SceneDescription& b) {
+  FUZZ_CHECK(a.items.size() == b.items.size() && a.references.size() == b.references.size());
+  for (std::size_t i = 0; i < a.items.size(); ++i) {
+    FUZZ_CHECK(a.items[i].line == b.items[i].line && a.items[i].last == b.items[i].last);
+    FUZZ_CHECK(a.items[i].parent == b.items[i].parent && a.items[i].kind == b.items[i].kind);
+  }
+  for (std::size_t r = 0; r < a.references.size(); ++r)
+    FUZZ_CHECK(a.references[r].line == b.references[r].line &&
+               a.references[r].target == b.references[r].target);
+  FUZZ_CHECK(a.objectPlace == b.objectPlace && a.lightPlace == b.lightPlace && a.problem == b.problem);
+}
+
+// What every reading promises: items in order within the list, each block
+// from its line to its last line, references within their item's block (in
+// a scene read without problems),
+// parent lines among them, targets among the items, sealed spans in order.
+void checkReading(const SceneDescription& scene, const std::vector<SceneLine*>& lines) {
+  FUZZ_CHECK(scene.lineCount == lines.size());
+  std::size_t reference = 0;
+  for (std::size_t i = 0; i < scene.items.size(); ++i) {
+    const SceneItem& item = scene.items[i];
+    FUZZ_CHECK(item.at <= item.lastAt && item.lastAt < lines.size());
+    FUZZ_CHECK(lines[item.at] == item.line && lines[item.lastAt] == item.last);
+    if (i > 0) FUZZ_CHECK(scene.items[i - 1].at < item.at);
+    if (item.kind == ItemKind::Bone) {
+      FUZZ_CHECK(item.object < i && scene.items[item.object].kind == ItemKind::Object);
+      FUZZ_CHECK(item.object + static_cast<std::size_t>(item.index) + 1 == i);
+      FUZZ_CHECK(scene.problem != SceneProblem::None || item.lastAt <= scene.items[item.object].lastAt);
+    }
+    FUZZ_CHECK(item.firstReference <= item.endReference && item.endReference <= scene.references.size());
+    FUZZ_CHECK(item.parent == kNone ||
+               (item.parent >= item.firstReference && item.parent < item.endReference));
+    if (item.kind != ItemKind::Bone) {
+      FUZZ_CHECK(item.firstReference == reference);
+      reference = item.endReference;
+    }
+    for (std::size_t r = item.firstReference; r < item.endReference; ++r) {
+      const SceneReference& each = scene.references[r];
+      FUZZ_CHECK(each.at > item.at && lines[each.at] == each.line);
+      // A scene read out of order may leave a bone's lines past its object's.
+      FUZZ_CHECK(each.at <= item.lastAt || scene.problem != SceneProblem::None);
+      FUZZ_CHECK(each.target == kNone || each.target < scene.items.size());
+    }
+  }
+  for (std::size_t k = 0; k < scene.objects.size(); ++k) {
+    FUZZ_CHECK(scene.items[scene.objects[k]].kind == ItemKind::Object);
+    FUZZ_CHECK(scene.items[scene.objects[k]].index == static_cast<std::int32_t>(k));
+  }
+  for (std::size_t k = 1; k < scene.sealed.size(); ++k)
+    FUZZ_CHECK(scene.sealed[k - 1].second < scene.sealed[k].first);
+  if (scene.objectPlace != nullptr) FUZZ_CHECK(lines[scene.objectPlaceAt] == scene.objectPlace);
+  if (scene.lightPlace != nullptr) FUZZ_CHECK(lines[scene.lightPlaceAt] == scene.lightPlace);
+}
+
+void checkReaders(const SceneLines& list, const std::vector<SceneLine*>& lines) {
+  for (const SceneReader* reader :
+       std::initializer_list<const SceneReader*>{&format1Reader(), &format2Reader(), &format3Reader()}) {
+    SceneDescription scene = reader->read(list, Reading::AllLines);
+    checkReading(scene, lines);
+    // With no line inserted, the saved scene is the whole list.
+    checkSameReading(scene, reader->read(list, Reading::SavedLines));
+  }
+  // The places the step-by-step copy's queries find are the reader's.
+  SceneDescription format1 = format1Reader().read(list, Reading::AllLines);
+  FUZZ_CHECK(format1.objectPlace == objectSectionEnd(list));
+  FUZZ_CHECK(format1.lightPlace == lightSectionEnd(list));
+  for (const SceneItem& item : format1.items) {
+    if (item.kind == ItemKind::Object || item.kind == ItemKind::Light)
+      FUZZ_CHECK(item.last == blockLastLine(item.line));
+  }
+  // Format 3 reads a scene without problems as sections of whole blocks.
+  SceneDescription format3 = format3Reader().read(list, Reading::AllLines);
+  if (format3.problem != SceneProblem::None) return;
+  std::size_t previous = kNone;
+  for (std::size_t i = 0; i < format3.items.size(); ++i) {
+    const SceneItem& item = format3.items[i];
+    if (item.kind == ItemKind::Bone) continue;
+    if (previous != kNone) {
+      FUZZ_CHECK(format3.items[previous].lastAt < item.at);
+      FUZZ_CHECK(static_cast<int>(format3.items[previous].kind) <= static_cast<int>(item.kind));
+    }
+    previous = i;
+    FUZZ_CHECK(!isBlank(item.last));
+  }
+}
+
 }  // namespace
 }  // namespace graftling
 
@@ -236,6 +328,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<SceneLine*> lines = checkShape(*list, bytes);
   checkClassification(*list, lines);
   checkQueries(*list, lines);
+  checkReaders(*list, lines);
 
   // The same through files: loading the bytes and writing the list back.
   FUZZ_CHECK(standin::writeFileBytes(gScratch, std::string(bytes)));

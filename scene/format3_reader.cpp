@@ -237,8 +237,14 @@ class Reader {
     endBlock(lastLight_ != kNone && section_ == Section::Lights ? lastLight_ : kNone);
     endBlock(lastCamera_);
     if (section_ != Section::Cameras) fail(SceneProblem::NoCamera);
-    // A bone past its object's end stands outside every object's block.
+    // A bone past its object's end stands outside every object's block; in a
+    // scene out of order, an item that nothing ended ends at its own line.
     for (SceneItem& item : scene_.items) {
+      if (item.last == nullptr || item.lastAt < item.at) {
+        fail(SceneProblem::OutOfOrder);
+        item.last = item.line;
+        item.lastAt = item.at;
+      }
       if (item.kind == ItemKind::Bone && item.at > scene_.items[item.object].lastAt) {
         fail(SceneProblem::OutOfOrder);
         item.last = item.line;

@@ -24,10 +24,10 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // An item of the scene and its block of lines.
 struct SceneItem {
-  SceneLine* line;
-  SceneLine* last;  // the block's last line; an object's block holds its bones
-  std::size_t at;   // the positions of line and last in the reading
-  std::size_t lastAt;
+  SceneLine* line = nullptr;
+  SceneLine* last = nullptr;  // the block's last line; an object's block holds its bones
+  std::size_t at = 0;         // the positions of line and last in the reading
+  std::size_t lastAt = 0;
   std::size_t parent = kNone;      // its parent line, among the references
   std::size_t firstReference = 0;  // its reference lines; an object's include its bones'
   std::size_t endReference = 0;
