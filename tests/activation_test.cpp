@@ -32,7 +32,8 @@ std::string robotObjects() {
 }
 
 std::string robotScene(const std::string& extraObjects = "") {
-  return sceneHead() + robotObjects() + extraObjects + ambientLines() + lightBlock("Sun") + "\n" + sceneTail();
+  return sceneHead() + robotObjects() + extraObjects + ambientLines() + lightBlock("Sun") + "\n" +
+         sceneTail();
 }
 
 class ActivationTest : public ::testing::Test {
@@ -74,7 +75,7 @@ TEST_F(ActivationTest, MissingServicesRefuseWithTwo) {
   noPanels.leaveOut("LWPanelServices");
   EXPECT_EQ(module_.activate(noPanels), 2);
   EXPECT_EQ(noPanels.messages(), (std::vector<ShownMessage>{{"Unable to active global LWPanelServices",
-                                                              " please add plugin lwpanels.p"}}));
+                                                             " please add plugin lwpanels.p"}}));
 }
 
 TEST_F(ActivationTest, PanelFailuresAreReported) {

@@ -99,6 +99,35 @@ TEST(CommandTest, TreeDrawsAFormatTwoScene) {
             scene.path() + "\n1 Truck.lwo\n├── 2 Wheel.lwo\n│   └── camera 1 Camera\n└── light 1 Lamp\n");
 }
 
+TEST(CommandTest, TreeDrawsBonesCamerasAndWhatHangsOnThem) {
+  // Format 3: bones under their object and under each other, a hat and a
+  // camera on the head bone, a lens on the first camera.
+  TempPath scene;
+  const std::string bones =
+      boneBlock3("Root", "10000001") + boneBlock3("Spine", "40000001") + boneBlock3("Head", "40010001");
+  scene.write(
+      withCrLf(scene3({objectBlock3("AddNullObject Master"),
+                       objectBlock3("LoadObjectLayer 1 Objects/Hero.lwo", "ParentItem 10000000\n", bones),
+                       objectBlock3("LoadObjectLayer 1 Objects/Hat.lwo", "ParentItem 40020001\n"),
+                       objectBlock3("AddNullObject Lens", "ParentItem 30000000\n")},
+                      {lightBlock3("Rim", "ParentItem 10000001\n")},
+                      {cameraBlock3("Camera"), cameraBlock3("CloseUp", "ParentItem 40020001\n")})));
+  ProgramRun tree = runProgram("tree " + quoted(scene.path()));
+  EXPECT_EQ(tree.status, 0) << tree.err;
+  EXPECT_EQ(fromTextStream(tree.out), scene.path() +
+                                          "\n"
+                                          "1 Master\n"
+                                          "└── 2 Hero.lwo\n"
+                                          "    ├── bone 1 Root\n"
+                                          "    │   └── bone 2 Spine\n"
+                                          "    │       └── bone 3 Head\n"
+                                          "    │           ├── 3 Hat.lwo\n"
+                                          "    │           └── camera 2 CloseUp\n"
+                                          "    └── light 1 Rim\n"
+                                          "camera 1 Camera\n"
+                                          "└── 4 Lens\n");
+}
+
 TEST(CommandTest, ThePanelAsksOnStandardInput) {
   TempPath scene;
   scene.write(armScene());

@@ -42,6 +42,34 @@ TEST(CloneIndexTest, NumberInTheLastGroupAtTheEnd) {
   EXPECT_EQ(cloneIndexFromName("x (00000000003)"), 1);
 }
 
+TEST(CloneIndexTest, TheLoadNumberIsWhatTheNameAddsToTheObjectsOwnName) {
+  // Nulls and files whose own names end in parentheses.
+  EXPECT_EQ(cloneIndexFromName("mesh_resto.lwo (2)", "mesh_resto.lwo (2)"), 1);
+  EXPECT_EQ(cloneIndexFromName("mesh_resto.lwo (2) (3)", "mesh_resto.lwo (2)"), 3);
+  EXPECT_EQ(cloneIndexFromName("Gear(2)", "Gear(2)"), 1);
+  EXPECT_EQ(cloneIndexFromName("Gear(2) (2)", "Gear(2)"), 2);
+  EXPECT_EQ(cloneIndexFromName("Hinge (2).lwo", "Objects/Hinge (2).lwo"), 1);
+  EXPECT_EQ(cloneIndexFromName("Arm.lwo (4)", "C:\\Objects\\Arm.lwo"), 4);
+  // A name of another shape reads as the last group of digits at its end.
+  EXPECT_EQ(cloneIndexFromName("Hinge (5)", "Objects/Other.lwo"), 5);
+  EXPECT_EQ(cloneIndexFromName("Arm.lwo (x)", "Arm.lwo"), 1);
+}
+
+TEST(HierarchyCopyTest, ANullWhoseNameEndsInParenthesesIsFoundByItsLoad) {
+  // "Hinge (2)" loaded twice: the host names them "Hinge (2)" and
+  // "Hinge (2) (2)". Picking either copies that one, not the other.
+  std::string objects = block("AddNullObject Hinge (2)") + block("LoadObject Objects/Door.lwo", 1) +
+                        block("AddNullObject Hinge (2)") + block("LoadObject Objects/Lid.lwo", 3);
+  CopyResult first = copyBranch(scene(objects), 1);
+  EXPECT_EQ(first.messages, std::vector<ShownMessage>{});
+  EXPECT_EQ(first.text, scene(objects + objectBlock("AddNullObject Hinge (2)") +
+                              block("LoadObject Objects/Door.lwo", 5)));
+  CopyResult second = copyBranch(scene(objects), 3);
+  EXPECT_EQ(second.messages, std::vector<ShownMessage>{});
+  EXPECT_EQ(second.text,
+            scene(objects + objectBlock("AddNullObject Hinge (2)") + block("LoadObject Objects/Lid.lwo", 5)));
+}
+
 TEST(HierarchyCopyTest, WorkedExample) {
   std::string objects = block("LoadObject Objects/R.lwo") + block("LoadObject Objects/A.lwo", 1) +
                         block("LoadObject Objects/B.lwo", 1);

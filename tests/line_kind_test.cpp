@@ -1,8 +1,9 @@
+#include "scene/line_kind.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "scene/line_kind.h"
 #include "scene/scene_lines.h"
 
 namespace graftling {
@@ -38,8 +39,8 @@ TEST(LineKindTest, KindsAndObjectNumbers) {
       "LWSC\nLoadObject a\nAddNullObject n\nLoadObject b\nLoadObject\nAddLight\nShowCamera 1 7\n"
       "SolidBackdrop 1\nRenderMode 2\nViewMode 3\n LoadObject c\nloadObject d\nSomething\n\n");
   EXPECT_EQ(c.kinds, (std::vector<int>{KindHeader, KindObject, KindObject, KindObject, KindObject, KindLight,
-                                       KindCamera, KindBackdrop, KindRenderMode, KindViewMode, KindOther, KindOther,
-                                       KindOther, KindHeader}));
+                                       KindCamera, KindBackdrop, KindRenderMode, KindViewMode, KindOther,
+                                       KindOther, KindOther, KindHeader}));
   EXPECT_EQ(c.numbers, (std::vector<int>{0, 1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(c.next, 5);
 }

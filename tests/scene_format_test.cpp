@@ -205,6 +205,24 @@ TEST(SceneFormatTest, FormatTwoCopiesWithoutBlankLinesBetweenObjects) {
                  light2("CabLamp", 8) + kTail2);
 }
 
+TEST(SceneFormatTest, AFormatTwoLightMayNameItsParentAfterItsShadowType) {
+  // The cab's lamp names the cab after its "ShadowType" line: it is the
+  // cab's, is copied with it and hangs on the cab's copy.
+  auto lamp = [](int parent) {
+    return "AddLight\nLightName CabLamp\nShowLight 1 7\nLightMotion (unnamed)\n  9\n  1\n  0 2 -2 0 0 0 1 1 "
+           "1\n"
+           "  0 0 0 0 0\n" +
+           kMotionEnd2 + "LightColor 255 255 255\nLgtIntensity 1\nLightType 1\nShadowType 1\n" +
+           parentLine(parent) + "ShadowColor 0 0 0\nPlugin LightHandler 1 PointLight\nEndPlugin\n\n";
+  };
+  const std::string truck =
+      object2("LoadObject Objects/Chassis.lwo") + object2("LoadObject Objects/Cab.lwo", 1);
+  const std::string lights = light2("Sun") + lamp(2);
+  expectCopy(kHead2 + truck + kAmbient2 + lights + kTail2, 1,
+             kHead2 + truck + object2("LoadObject Objects/Chassis.lwo") +
+                 object2("LoadObject Objects/Cab.lwo", 3) + kAmbient2 + lights + lamp(4) + kTail2);
+}
+
 TEST(SceneFormatTest, OtherFormatsAreLeftAlone) {
   const std::string body =
       object("AddNullObject Root") + "\n" + ambientLines() + lightBlock("Sun") + "\n" + sceneTail();

@@ -79,14 +79,15 @@ std::string scene3(const std::vector<std::string>& objects, const std::vector<st
   std::string text =
       "LWSC\n3\n\nFirstFrame 1\nLastFrame 60\nFrameStep 1\nPreviewFirstFrame 1\n"
       "PreviewLastFrame 60\nPreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n";
-  for (const std::string& object : objects) text += "\n" + object;
-  text += "\n" + std::string(group);
-  for (const std::string& light : lights) text += "\n" + light;
-  for (const std::string& camera : cameras) text += "\n" + camera;
-  return text +
-         "\nAntiAliasing 0\nFilterType 0\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
-         "ViewConfiguration 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
-         "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n";
+  // Each block after a blank line, appended in place.
+  for (const std::string& object : objects) text.append("\n").append(object);
+  text.append("\n").append(group);
+  for (const std::string& light : lights) text.append("\n").append(light);
+  for (const std::string& camera : cameras) text.append("\n").append(camera);
+  return text.append(
+      "\nAntiAliasing 0\nFilterType 0\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
+      "ViewConfiguration 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
+      "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n");
 }
 
 std::string withCrLf(std::string_view text) {
