@@ -203,11 +203,11 @@ class OnePassRun {
   }
 
   int refuseTooMany() {
-    showError("Graftling:", tooManyWithBones_
-                                ? "Bones can belong to the first 65,536 objects only, and a copy "
-                                  "with bones would come after them; nothing was changed"
-                                : "A scene holds at most 268,435,456 objects and as many "
-                                  "lights, and the copies would pass that; nothing was changed");
+    if (tooManyWithBones_) {
+      showError("Graftling:", "Bones name only 65,536 objects, too few for this copy; nothing was changed");
+    } else {
+      showError("Graftling:", "Identifiers name only 268,435,456 objects or lights; nothing was changed");
+    }
     return 0;
   }
 

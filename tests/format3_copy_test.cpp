@@ -173,10 +173,7 @@ TEST(Format3CopyTest, ACopyWhoseIdentifierWouldNotFitIsRefused) {
   Blocks objects(65536, "AddNullObject N\n");
   objects[0] = objectBlock3("LoadObjectLayer 1 Objects/Hero.lwo", "", boneBlock3("Root", "10000000"));
   const std::string scene = scene3(objects, {kKey}, kCameras);
-  expectRefused(
-      scene, 1,
-      "Bones can belong to the first 65,536 objects only, and a copy with bones would come after them; "
-      "nothing was changed");
+  expectRefused(scene, 1, "Bones name only 65,536 objects, too few for this copy; nothing was changed");
   CopyResult plain = copyBranch(scene, 2);
   EXPECT_EQ(plain.result, 1);
   EXPECT_EQ(plain.messages, std::vector<ShownMessage>{});
