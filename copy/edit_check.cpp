@@ -70,7 +70,7 @@ class Check {
   Check(const SceneLines& lines, const SceneReader& reader, const CopyLog& log)
       : lines_(lines), reader_(reader), log_(log), layout_(reader.copyLayout()) {}
 
-  bool run() {
+  bool holds() {
     if (!readInsertions(lines_, insertions_)) return false;
     saved_ = reader_.read(lines_, Reading::SavedLines);
     result_ = reader_.read(lines_, Reading::AllLines);
@@ -332,7 +332,7 @@ class Check {
 }  // namespace
 
 bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log) {
-  return Check(lines, reader, log).run();
+  return Check(lines, reader, log).holds();
 }
 
 }  // namespace graftling

@@ -868,15 +868,15 @@ class Format3Check {
   // The blocks of the items at lines: each to the last non-blank line before
   // the next item line, the last one's before end.
   Section readSection(const std::vector<std::size_t>& lines, std::size_t end) const {
-    Section section;
+    Section read;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       std::size_t last = i + 1 < lines.size() ? lines[i + 1] : end;
       do --last;
       while (isBlank(saved_[last]));
-      section.byLine[saved_[lines[i]]].push_back(section.items.size());
-      section.items.push_back(readItem(lines[i], last));
+      read.byLine[saved_[lines[i]]].push_back(read.items.size());
+      read.items.push_back(readItem(lines[i], last));
     }
-    return section;
+    return read;
   }
 
   Item3 readItem(std::size_t first, std::size_t last) const {
@@ -1069,26 +1069,26 @@ class Format3Check {
   // (its candidate root) down along the copies' parent lines, until none
   // settles any more; why one cannot be settled.
   std::string settle(Runs& runs, std::size_t root) const {
-    for (Run3& run : runs) {
-      run.chosen.assign(run.candidates.size(), kNoPiece);
-      run.copyOf.assign(section(run).items.size(), kNoPiece);
+    for (Run3& each : runs) {
+      each.chosen.assign(each.candidates.size(), kNoPiece);
+      each.copyOf.assign(section(each).items.size(), kNoPiece);
     }
     choose(runs[kObjects], 0, root);
     for (bool settling = true; settling;) {
       settling = false;
-      for (Run3& run : runs) {
-        for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
-          if (run.chosen[copy] != kNoPiece) continue;
-          std::string why = hang(runs, run, copy);
+      for (Run3& each : runs) {
+        for (std::size_t copy = 0; copy < each.candidates.size(); ++copy) {
+          if (each.chosen[copy] != kNoPiece) continue;
+          std::string why = hang(runs, each, copy);
           if (!why.empty()) return why;
-          settling = settling || run.chosen[copy] != kNoPiece;
+          settling = settling || each.chosen[copy] != kNoPiece;
         }
       }
     }
-    for (const Run3& run : runs) {
-      for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
-        if (run.chosen[copy] == kNoPiece)
-          return copyName(run.objects, copy) + " does not hang below the copy of the picked object";
+    for (const Run3& each : runs) {
+      for (std::size_t copy = 0; copy < each.candidates.size(); ++copy) {
+        if (each.chosen[copy] == kNoPiece)
+          return copyName(each.objects, copy) + " does not hang below the copy of the picked object";
       }
     }
     return "";
@@ -1143,19 +1143,19 @@ class Format3Check {
     std::size_t count = kind == 2 ? lights_.items.size() : objects_.items.size();
     std::size_t copies = runs[kind == 2 ? kLights : kObjects].candidates.size();
     if ((kind != 1 && kind != 2 && kind != 4) || index < count || index - count >= copies) return {};
-    Kind named = kind == 1 ? Kind::kObject : kind == 2 ? Kind::kLight : Kind::kBone;
-    return Named{named, index - count, kind == 4 ? identifier >> 16 & 0xfffu : 0};
+    Kind kindNamed = kind == 1 ? Kind::kObject : kind == 2 ? Kind::kLight : Kind::kBone;
+    return Named{kindNamed, index - count, kind == 4 ? identifier >> 16 & 0xfffu : 0};
   }
 
   // Why a copy's index does not fit its identifier: 7 hexadecimal digits,
   // and 4 for an object with bones, whose bones' identifiers hold it.
   std::string fits(const Runs& runs) const {
-    for (const Run3& run : runs) {
-      for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
-        std::size_t index = section(run).items.size() + copy;
-        bool bones = section(run).items[sourceOf(run, copy)].bones > 0;
+    for (const Run3& each : runs) {
+      for (std::size_t copy = 0; copy < each.candidates.size(); ++copy) {
+        std::size_t index = section(each).items.size() + copy;
+        bool bones = section(each).items[sourceOf(each, copy)].bones > 0;
         if (index > 0xfffffff || (bones && index > 0xffff))
-          return copyName(run.objects, copy) + "'s index " + std::to_string(index) + " does not fit " +
+          return copyName(each.objects, copy) + "'s index " + std::to_string(index) + " does not fit " +
                  (bones ? "its bones' identifiers" : "an identifier");
       }
     }
@@ -1164,9 +1164,9 @@ class Format3Check {
 
   // Why a settled copy's line is not the one its source's line calls for.
   std::string checkLines(const Runs& runs) const {
-    for (const Run3& run : runs) {
-      for (std::size_t copy = 0; copy < run.candidates.size(); ++copy) {
-        std::string why = checkCopy(runs, run, copy);
+    for (const Run3& each : runs) {
+      for (std::size_t copy = 0; copy < each.candidates.size(); ++copy) {
+        std::string why = checkCopy(runs, each, copy);
         if (!why.empty()) return why;
       }
     }

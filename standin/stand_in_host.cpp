@@ -199,7 +199,7 @@ const StandInHost::Listing& StandInHost::listing() const {
 }
 
 StandInHost::Listing StandInHost::listItems(std::string_view sceneText) {
-  Listing listing;
+  Listing found;
   SceneLinesPtr lines = parseSceneLines(sceneText);
   if (lines == nullptr) throw std::bad_alloc();
   const SceneReader& reader = nearestReader(formatNameOf(*lines));
@@ -221,16 +221,16 @@ StandInHost::Listing StandInHost::listItems(std::string_view sceneText) {
         listed.name = lastComponent(listed.fileName);
         int load = ++loadsOfFile[listed.fileName];
         if (load >= 2) listed.name += " (" + std::to_string(load) + ")";
-        ++listing.objectCount;
+        ++found.objectCount;
       } else {
         static constexpr std::string_view kUnnamed[] = {"", "Light", "Camera", "Bone"};
         std::string_view name = reader.itemName(item);
         listed.name = std::string(name.empty() ? kUnnamed[static_cast<int>(item.kind)] : name);
       }
-      listing.items.push_back(std::move(listed));
+      found.items.push_back(std::move(listed));
     }
   }
-  return listing;
+  return found;
 }
 
 LWItemID StandInHost::objectHandle(int number) const {
