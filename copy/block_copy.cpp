@@ -142,7 +142,7 @@ SceneLine* copyLightBlock(SceneLines& lines, SceneLine* itemLine, std::optional<
   SceneLine* anchor =
       places != nullptr && places->lightAnchor != nullptr ? places->lightAnchor : lightSectionEnd(lines);
   if (anchor == nullptr) return nullptr;
-  SceneLine* first = findLine(itemLine, "AddLight");
+  SceneLine* first = findLightLine(itemLine);
   if (first == nullptr) return nullptr;
   SceneLine* last = lightBlockEnd(first);
   if (liesWithin(anchor, first, last)) return nullptr;

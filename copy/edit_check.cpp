@@ -206,14 +206,8 @@ class Check {
       if (original == from.last) return copied == to.last;
       if (copied == to.last) return false;
       copied = copied->next;
-      original = nextSaved(original);
+      original = nextSavedLine(original);
     }
-  }
-
-  static const SceneLine* nextSaved(const SceneLine* line) {
-    do line = line->next;
-    while (line != nullptr && line->inserted);
-    return line;
   }
 
   // The item whose copy a reference to item names: a bone's object, else itself.

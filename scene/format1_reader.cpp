@@ -178,12 +178,6 @@ SceneDescription readWalk(const Format1Reader& reader, SceneLine* first, Next ne
 
 SceneLine* nextLine(SceneLine* line) { return line->next; }
 
-SceneLine* nextSavedLine(SceneLine* line) {
-  do line = line->next;
-  while (line != nullptr && line->inserted);
-  return line;
-}
-
 }  // namespace
 
 SceneLine* Format1Reader::blockParentLine(SceneLine* item, SceneLine* last) const {
@@ -191,10 +185,8 @@ SceneLine* Format1Reader::blockParentLine(SceneLine* item, SceneLine* last) cons
 }
 
 SceneDescription Format1Reader::read(const SceneLines& lines, Reading reading) const {
-  SceneLine* first = lines.head;
-  if (reading == Reading::AllLines) return readWalk(*this, first, nextLine);
-  while (first != nullptr && first->inserted) first = first->next;
-  return readWalk(*this, first, nextSavedLine);
+  return readLines(lines, reading,
+                   [this](SceneLine* first, auto next) { return readWalk(*this, first, next); });
 }
 
 SceneLine* Format1Reader::findObjectLine(const SceneLines& lines, std::string_view fileName,

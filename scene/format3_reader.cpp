@@ -356,14 +356,6 @@ class Reader {
   Placed beforeAmbient_;
 };
 
-SceneLine* nextLine(SceneLine* line) { return line->next; }
-
-SceneLine* nextSavedLine(SceneLine* line) {
-  do line = line->next;
-  while (line != nullptr && line->inserted);
-  return line;
-}
-
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -385,10 +377,7 @@ std::optional<std::uint32_t> identifierValue(std::string_view value) {
 }
 
 SceneDescription Format3Reader::read(const SceneLines& lines, Reading reading) const {
-  SceneLine* first = lines.head;
-  if (reading == Reading::AllLines) return Reader().read(first, nextLine);
-  while (first != nullptr && first->inserted) first = first->next;
-  return Reader().read(first, nextSavedLine);
+  return readLines(lines, reading, [](SceneLine* first, auto next) { return Reader().read(first, next); });
 }
 
 SceneLine* Format3Reader::findObjectLine(const SceneLines& lines, std::string_view fileName,

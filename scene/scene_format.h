@@ -142,6 +142,16 @@ const SceneReader* readerFor(std::string_view formatName);
 // format, or the nearest one, so that the command can draw any scene.
 const SceneReader& nearestReader(std::string_view formatName);
 
+// Runs read(first, next) over the lines that reading walks: from the list's
+// first line with next, or from its first saved line with nextSavedLine.
+template <typename Read>
+SceneDescription readLines(const SceneLines& lines, Reading reading, Read read) {
+  if (reading == Reading::AllLines) return read(lines.head, [](SceneLine* line) { return line->next; });
+  SceneLine* first = lines.head;
+  while (first != nullptr && first->inserted) first = first->next;
+  return read(first, [](SceneLine* line) { return nextSavedLine(line); });
+}
+
 // The formats graftling edits, for messages: "1, 2 and 3".
 std::string editedFormatsText();
 

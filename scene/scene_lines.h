@@ -218,6 +218,10 @@ LinePtr newLineRecord();
 LinePtr makeLine(std::string_view text);
 LinePtr duplicateLine(const SceneLine& line);
 
+// The line after line that the saved scene holds: the next one not inserted
+// by a copy; null at the end.
+SceneLine* nextSavedLine(const SceneLine* line);
+
 // Links newLine directly after line; the list takes ownership of it.
 void insertAfter(SceneLine* line, LinePtr newLine);
 

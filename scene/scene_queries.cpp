@@ -27,6 +27,8 @@ SceneLine* findLine(SceneLine* start, std::string_view keyword) {
   return nullptr;
 }
 
+SceneLine* findLightLine(SceneLine* start) { return findLine(start, "AddLight"); }
+
 SceneLine* objectBlockEnd(SceneLine* line) { return blockLastLine(line); }
 
 SceneLine* lightBlockEnd(SceneLine* line) { return blockLastLine(line); }

@@ -15,6 +15,9 @@ namespace graftling {
 // The first line from start on (start included) that begins with keyword.
 SceneLine* findLine(SceneLine* start, std::string_view keyword);
 
+// The first light line ("AddLight") from start on, start included.
+SceneLine* findLightLine(SceneLine* start);
+
 // The last line of the object or light block that starts at line, read as
 // blockLastLine reads it.
 SceneLine* objectBlockEnd(SceneLine* line);
