@@ -211,11 +211,12 @@ class OnePassRun {
     return 0;
   }
 
-  // Links the copies made at their places and classifies the list.
+  // Links the copies made at their places, and classifies the list where
+  // its format's readings take the lines' kinds.
   int link(int result) {
     if (!objects_.empty()) objects_.spliceAfter(scene_.objectPlace);
     if (!lights_.empty()) lights_.spliceAfter(scene_.lightPlace);
-    classifyLines(lines_);
+    if (reader_.readsLineKinds()) classifyLines(lines_);
     return result;
   }
 

@@ -113,6 +113,7 @@ class Format1Reader : public SceneReader {
   bool mayInsertBefore(const SceneDescription& description, const SceneLine* previous, const SceneLine* line,
                        std::size_t at) const override;
   CopyLayout copyLayout() const override;
+  bool readsLineKinds() const override { return true; }
   std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const override;
 
  private:

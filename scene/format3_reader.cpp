@@ -16,27 +16,42 @@ enum class LineRole : std::uint8_t { Other, Object, Light, Camera, Bone, Ambient
 struct ReferenceKeyword {
   std::string_view keyword;
   Notation notation;
-  bool names_only_lights;
+  bool namesOnlyLights;
 };
 
-constexpr ReferenceKeyword kReferenceKeywords[] = {
-    {"ParentItem", Notation::Identifier, false},    {"TargetItem", Notation::Identifier, false},
-    {"ExcludeLight", Notation::Identifier, true},   {"GoalObject", Notation::ObjectNumber, false},
-    {"MorphTarget", Notation::ObjectNumber, false},
-};
+constexpr ReferenceKeyword kParentItem{"ParentItem", Notation::Identifier, false};
+constexpr ReferenceKeyword kTargetItem{"TargetItem", Notation::Identifier, false};
+constexpr ReferenceKeyword kExcludeLight{"ExcludeLight", Notation::Identifier, true};
+constexpr ReferenceKeyword kGoalObject{"GoalObject", Notation::ObjectNumber, false};
+constexpr ReferenceKeyword kMorphTarget{"MorphTarget", Notation::ObjectNumber, false};
 
 // "ExcludeLight" values that stand for radiosity and caustics, not for lights.
 constexpr std::uint32_t kNotLights[] = {0x21000000u, 0x22000000u};
 
+// Every line is read here, so white space is skipped byte by byte rather
+// than through a search for each byte among the characters of a set.
 std::string_view withoutIndent(std::string_view text) {
-  std::size_t at = text.find_first_not_of(" \t");
-  return at == std::string_view::npos ? std::string_view() : text.substr(at);
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  return text.substr(at);
 }
 
 bool onlySpaceAfter(std::string_view text) {
-  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+  for (char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
 }
 
+LineRole referenceRole(std::string_view text, const ReferenceKeyword& candidate,
+                       const ReferenceKeyword*& reference) {
+  if (!beginsWithWord(text, candidate.keyword)) return LineRole::Other;
+  reference = &candidate;
+  return LineRole::Reference;
+}
+
+// Each reference keyword begins with a letter of its own, so the first
+// letter of a line names the one keyword it may begin with.
 LineRole roleOf(std::string_view text, const ReferenceKeyword*& reference) {
   if (text.empty()) return LineRole::Other;
   switch (text[0]) {
@@ -52,17 +67,15 @@ LineRole roleOf(std::string_view text, const ReferenceKeyword*& reference) {
       if (beginsWithWord(text, "AmbientColor")) return LineRole::Ambient;
       return LineRole::Other;
     case 'P':
+      return referenceRole(text, kParentItem, reference);
     case 'T':
+      return referenceRole(text, kTargetItem, reference);
     case 'E':
+      return referenceRole(text, kExcludeLight, reference);
     case 'G':
+      return referenceRole(text, kGoalObject, reference);
     case 'M':
-      for (const ReferenceKeyword& candidate : kReferenceKeywords) {
-        if (beginsWithWord(text, candidate.keyword)) {
-          reference = &candidate;
-          return LineRole::Reference;
-        }
-      }
-      return LineRole::Other;
+      return referenceRole(text, kMorphTarget, reference);
     default:
       return LineRole::Other;
   }
@@ -182,7 +195,7 @@ class Reader {
         if (!scene_.items.empty()) {
           scene_.references.push_back(SceneReference{line, at_, kNone, reference->notation});
           owners_.push_back(scene_.items.size() - 1);
-          onlyLights_.push_back(reference->names_only_lights);
+          onlyLights_.push_back(reference->namesOnlyLights);
         }
         break;
       case LineRole::Other:

@@ -25,6 +25,7 @@ class Format3Reader : public SceneReader {
   bool mayInsertBefore(const SceneDescription& description, const SceneLine* previous, const SceneLine* line,
                        std::size_t at) const override;
   CopyLayout copyLayout() const override;
+  bool readsLineKinds() const override { return false; }
   std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const override;
 };
 

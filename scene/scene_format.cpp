@@ -76,8 +76,6 @@ bool beginsWithWord(std::string_view text, std::string_view keyword) {
   return after == ' ' || after == '\t' || after == '\r' || after == '\n';
 }
 
-bool isBlankText(std::string_view text) { return text == "\n" || text == "\r\n"; }
-
 std::string referenceValue(Notation notation, ItemKind kind, std::int32_t index, std::int32_t bone) {
   if (notation == Notation::ObjectNumber) return std::to_string(std::int64_t{index} + 1);
   std::uint32_t identifier = 0;

@@ -122,6 +122,10 @@ class SceneReader {
 
   virtual CopyLayout copyLayout() const = 0;
 
+  // Whether readings take the kinds that classifyLines gives lines, so that
+  // lines a copy inserts must be classified before the list is read again.
+  virtual bool readsLineKinds() const = 0;
+
   // The highest index a copy of this kind may take; an object copy with
   // bones may take no higher than the bones' identifiers can name.
   virtual std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const = 0;
@@ -160,7 +164,7 @@ std::string editedFormatsText();
 bool beginsWithWord(std::string_view text, std::string_view keyword);
 
 // Whether the text is a blank line: LF or CR LF alone.
-bool isBlankText(std::string_view text);
+inline bool isBlankText(std::string_view text) { return text == "\n" || text == "\r\n"; }
 
 // The text without its line end (LF or CR LF).
 std::string_view withoutLineEnd(std::string_view text);

@@ -299,12 +299,6 @@ LinePtr makeLine(std::string_view text) {
 
 LinePtr duplicateLine(const SceneLine& line) { return makeLine(line.text.view()); }
 
-SceneLine* nextSavedLine(const SceneLine* line) {
-  SceneLine* next = line->next;
-  while (next != nullptr && next->inserted) next = next->next;
-  return next;
-}
-
 void insertAfter(SceneLine* line, LinePtr newLine) {
   SceneLine* added = newLine.release();
   SceneLine* following = line->next;

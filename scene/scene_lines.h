@@ -220,7 +220,11 @@ LinePtr duplicateLine(const SceneLine& line);
 
 // The line after line that the saved scene holds: the next one not inserted
 // by a copy; null at the end.
-SceneLine* nextSavedLine(const SceneLine* line);
+inline SceneLine* nextSavedLine(const SceneLine* line) {
+  SceneLine* next = line->next;
+  while (next != nullptr && next->inserted) next = next->next;
+  return next;
+}
 
 // Links newLine directly after line; the list takes ownership of it.
 void insertAfter(SceneLine* line, LinePtr newLine);
