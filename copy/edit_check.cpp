@@ -16,30 +16,30 @@ namespace {
 // Where a saved item stands with respect to the picked object's branch.
 enum class Branch : std::uint8_t { Unknown, Visiting, Outside, Inside, BelowReported };
 
-// A run of inserted lines: the saved line it follows, and its first and last line.
+// A run of inserted lines: the position of the saved line it follows, the
+// saved lines around it, and its first and last line.
 struct Run {
   std::size_t after;
+  const SceneLine* before;
+  const SceneLine* following;
   const SceneLine* first;
   const SceneLine* last;
 };
 
-// The saved lines in order, and the runs of inserted lines between them.
-struct Insertions {
-  std::vector<const SceneLine*> saved;
-  std::vector<Run> runs;
-};
-
-// Walks the list once. Fails when a run stands before the first saved line
-// or after the last, where no copy ever goes.
-bool readInsertions(const SceneLines& lines, Insertions& found) {
+// Walks the list once and finds the runs of inserted lines between the
+// saved ones. Fails when a run stands before the first saved line or after
+// the last, where no copy ever goes.
+bool readInsertions(const SceneLines& lines, std::vector<Run>& runs) {
+  std::size_t saved = 0;
   for (const SceneLine* line = lines.head; line != nullptr; line = line->next) {
     if (!line->inserted) {
-      found.saved.push_back(line);
+      if (line->prev != nullptr && line->prev->inserted) runs.back().following = line;
+      ++saved;
       continue;
     }
-    if (found.saved.empty() || line->next == nullptr) return false;
-    if (!line->prev->inserted) found.runs.push_back(Run{found.saved.size() - 1, line, line});
-    found.runs.back().last = line;
+    if (saved == 0 || line->next == nullptr) return false;
+    if (!line->prev->inserted) runs.push_back(Run{saved - 1, line->prev, nullptr, line, line});
+    runs.back().last = line;
   }
   return true;
 }
@@ -71,7 +71,7 @@ class Check {
       : lines_(lines), reader_(reader), log_(log), layout_(reader.copyLayout()) {}
 
   bool holds() {
-    if (!readInsertions(lines_, insertions_)) return false;
+    if (!readInsertions(lines_, runs_)) return false;
     saved_ = reader_.read(lines_, Reading::SavedLines);
     result_ = reader_.read(lines_, Reading::AllLines);
     if (saved_.problem != SceneProblem::None || result_.problem != SceneProblem::None) return false;
@@ -89,11 +89,9 @@ class Check {
   // Every run follows a line after which something may be inserted, and
   // stands outside every saved block.
   bool runsStandApart() const {
-    const std::vector<const SceneLine*>& saved = insertions_.saved;
     std::size_t next = 0;
-    for (const Run& run : insertions_.runs) {
-      if (!reader_.mayInsertBefore(saved_, saved[run.after], saved[run.after + 1], run.after + 1))
-        return false;
+    for (const Run& run : runs_) {
+      if (!reader_.mayInsertBefore(saved_, run.before, run.following, run.after + 1)) return false;
       for (; next < saved_.items.size(); ++next) {
         const SceneItem& item = saved_.items[next];
         if (item.kind != ItemKind::Bone && item.lastAt >= run.after) break;
@@ -243,7 +241,7 @@ class Check {
       if (copy != kNone) isCopy[copy] = true;
     }
     std::size_t placed = 0;
-    for (const Run& run : insertions_.runs) {
+    for (const Run& run : runs_) {
       for (const SceneLine* line = run.first;; line = line->next) {
         auto item = resultByLine_.find(line);
         if (item != resultByLine_.end() && isCopy[item->second]) {
@@ -313,7 +311,7 @@ class Check {
   const SceneReader& reader_;
   const CopyLog& log_;
   CopyLayout layout_;
-  Insertions insertions_;
+  std::vector<Run> runs_;
   SceneDescription saved_;
   SceneDescription result_;
   ItemsByLine savedByLine_;                 // the saved items the log names
