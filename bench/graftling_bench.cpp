@@ -109,6 +109,7 @@ struct Case {
   std::string childlessCopied;              // the scene after the copy of the object without children
   std::map<std::string, double> peakBytes;  // by part
   int lines = 0;                            // the scene's, kept for the tables when it is dropped
+  int editedLines = 0;                      // the scene's after the copy of the branch
   double fileBytes = 0;
 
   int branchObjects() const { return shape.branchItems - shape.branchLights; }
@@ -171,6 +172,7 @@ const char* prepare(Case& c) {
     problem = "cannot write temporary files";
   }
   if (problem == nullptr) c.branchCopied = copiedText(c, c.scene.pickedObject, problem);
+  c.editedLines = static_cast<int>(std::count(c.branchCopied.begin(), c.branchCopied.end(), '\n'));
   if (problem == nullptr && c.scene.childlessObject == 0)
     problem = "the scene has no object without children";
   if (problem == nullptr) c.childlessCopied = copiedText(c, c.scene.childlessObject, problem);
@@ -507,11 +509,20 @@ const Run* findIn(const TableReporter& reporter, const char* part, const Case* c
   return c != nullptr ? reporter.find(name(part, *c)) : nullptr;
 }
 
-// CPU milliseconds per scene line of the case of variant beside c: a
-// format-3 scene holds more lines than asked for, as its options add them.
-double perLine(const Run& run, const Case& c, const char* variant = "") {
+// CPU milliseconds per line of the case of variant beside c: per line of
+// the saved scene, or of the edited scene, which adds the copied lines. A
+// format-3 scene holds more lines than asked for, as its options add them,
+// and its branch of as many items copies several times the lines.
+double perLine(const Run& run, const Case& c, const char* variant, bool edited) {
   const Case* of = variant[0] == '\0' ? &c : variantOf(c, variant);
-  return of != nullptr && of->lines > 0 ? cpuMs(run) / of->lines : 0;
+  int lines = of == nullptr ? 0 : edited ? of->editedLines : of->lines;
+  return lines > 0 ? cpuMs(run) / lines : 0;
+}
+
+// Format 3 ÷ format 1, one-pass CPU per line, of c's shapes.
+double format3Ratio(const Run& format3, const Run& format1, const Case& c, bool edited) {
+  double base = perLine(format1, c, "", edited);
+  return base > 0 ? perLine(format3, c, kFormat3, edited) / base : 0;
 }
 
 // The share of the one-pass copy that the edit check takes, in CPU time.
@@ -568,8 +579,8 @@ std::string goals(const TableReporter& reporter) {
              verdict(wallMs(*whole) < 1000, cpuMs(*whole) < 1000) + " |\n";
     }
   }
-  double worstFormat2 = 0, worstFormat3 = 0;
-  std::string format2Case, format3Case;
+  double worstFormat2 = 0, worstFormat3 = 0, worstFormat3Edited = 0;
+  std::string format2Case, format3Case, format3EditedCase;
   for (const std::unique_ptr<Case>& c : gCases) {
     if (!c->variant.empty()) continue;
     std::string label = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
@@ -581,9 +592,14 @@ std::string goals(const TableReporter& reporter) {
       format2Case = label;
     }
     if (format1 != nullptr && format3 != nullptr &&
-        perLine(*format3, *c, kFormat3) / perLine(*format1, *c) >= worstFormat3) {
-      worstFormat3 = perLine(*format3, *c, kFormat3) / perLine(*format1, *c);
+        format3Ratio(*format3, *format1, *c, false) >= worstFormat3) {
+      worstFormat3 = format3Ratio(*format3, *format1, *c, false);
       format3Case = label;
+    }
+    if (format1 != nullptr && format3 != nullptr &&
+        format3Ratio(*format3, *format1, *c, true) >= worstFormat3Edited) {
+      worstFormat3Edited = format3Ratio(*format3, *format1, *c, true);
+      format3EditedCase = label;
     }
   }
   if (!format2Case.empty()) {
@@ -594,9 +610,10 @@ std::string goals(const TableReporter& reporter) {
   if (!format3Case.empty()) {
     out +=
         "| a format-3 copy costs at most 1.5 times a format-1 copy of as many lines | format 3 ÷ format 1, "
-        "one-pass CPU per scene line, at most " +
-        ratio(worstFormat3, 1) + " (" + format3Case + ") | " + (worstFormat3 <= 1.5 ? "met" : "**not met**") +
-        " |\n";
+        "one-pass CPU per saved line, at most " +
+        ratio(worstFormat3, 1) + " (" + format3Case + "); per line of the edited scene, at most " +
+        ratio(worstFormat3Edited, 1) + " (" + format3EditedCase + ") | " +
+        (worstFormat3 <= 1.5 && worstFormat3Edited <= 1.5 ? "met" : "**not met**") + " |\n";
   }
   Worst growth = worstCounter(reporter, "copyOnePass", "peakB/line");
   if (!growth.where.empty()) {
@@ -631,9 +648,10 @@ bool writeTable(const TableReporter& reporter, const char* path) {
   std::string formats =
       "| scene lines | branch items | one-pass ms, format 1 | one-pass ms, format 2 | format 2 ÷ format 1, "
       "CPU "
-      "| one-pass ms, format 3 | format 3 ÷ format 1, CPU per line | one-pass ms, envelopes and references "
+      "| format-3 lines, saved → edited | one-pass ms, format 3 | format 3 ÷ format 1, CPU per saved line "
+      "| per edited line | one-pass ms, envelopes and references "
       "| edit check ms, format 1 | edit check ÷ copy, CPU | edit check ms, format 3 |\n"
-      "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+      "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const std::unique_ptr<Case>& c : gCases) {
     if (c->lines == 0 || !c->variant.empty()) continue;
     std::string row = "| " + figure(c->lines) + " | " + figure(c->shape.branchItems) + " | ";
@@ -643,11 +661,16 @@ bool writeTable(const TableReporter& reporter, const char* path) {
     const Run* referencesCopy = findIn(reporter, "copyOnePass", variantOf(*c, kReferences));
     const Run* check1 = reporter.find(name("editCheck", *c));
     const Run* check3 = findIn(reporter, "editCheck", variantOf(*c, kFormat3));
+    const Case* three = variantOf(*c, kFormat3);
+    std::string threeLines = three != nullptr && three->lines > 0
+                                 ? figure(three->lines) + " → " + figure(three->editedLines)
+                                 : std::string("–");
     formats += row + times(format1) + " | " + times(format2) + " | " +
-               (format1 && format2 ? ratio(cpuMs(*format2), cpuMs(*format1)) : "–") + " | " + times(format3) +
-               " | " +
-               (format1 && format3 ? ratio(perLine(*format3, *c, kFormat3), perLine(*format1, *c)) : "–") +
-               " | " + times(referencesCopy) + " | " + times(check1) + " | " +
+               (format1 && format2 ? ratio(cpuMs(*format2), cpuMs(*format1)) : "–") + " | " + threeLines +
+               " | " + times(format3) + " | " +
+               (format1 && format3 ? ratio(format3Ratio(*format3, *format1, *c, false), 1) : "–") + " | " +
+               (format1 && format3 ? ratio(format3Ratio(*format3, *format1, *c, true), 1) : "–") + " | " +
+               times(referencesCopy) + " | " + times(check1) + " | " +
                (check1 && format1 ? ratio(checkShare(*check1, *format1) * 100, 1) + "%" : "–") + " | " +
                times(check3) + " |\n";
     const Run* before = reporter.find(name("copyStepByStep", *c));
