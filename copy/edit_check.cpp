@@ -117,8 +117,9 @@ class Check {
     for (std::size_t i = 0; i < saved_.items.size(); ++i) {
       const SceneItem& before = saved_.items[i];
       const SceneItem& now = result_.items[resultOfSaved_[i]];
-      if (now.kind != before.kind || now.index != before.index || now.last != before.last ||
-          now.bones != before.bones || parentLine(result_, now) != parentLine(saved_, before) ||
+      if (now.kind != before.kind || now.index != before.index || now.identifier != before.identifier ||
+          now.last != before.last || now.bones != before.bones ||
+          parentLine(result_, now) != parentLine(saved_, before) ||
           now.endReference - now.firstReference != before.endReference - before.firstReference)
         return false;
       for (std::size_t r = 0; r < before.endReference - before.firstReference; ++r) {
@@ -175,11 +176,13 @@ class Check {
     if (to.kind != from.kind || to.bones != from.bones || to.lastAt - to.at != from.lastAt - from.at)
       return false;
     if (to.index > reader_.maxCopyIndex(to.kind, to.bones > 0)) return false;
+    if (to.identifier > reader_.maxCopyIdentifier(to.kind)) return false;
     if (to.endReference - to.firstReference != from.endReference - from.firstReference) return false;
     for (std::int32_t bone = 1; bone <= from.bones; ++bone) {
       const SceneItem& savedBone = saved_.items[source + static_cast<std::size_t>(bone)];
       const SceneItem& copiedBone = result_.items[copy + static_cast<std::size_t>(bone)];
       if (copiedBone.at - to.at != savedBone.at - from.at) return false;
+      if (copiedBone.identifier != boneIdentifier(savedBone.identifier, to.identifier)) return false;
     }
     // A copy below the picked object hangs on a copy of its source's parent.
     if (source != root_) {
@@ -188,11 +191,18 @@ class Check {
       if (parent == kNone || copyOf_[nodeOf(parent)] == kNone) return false;
     }
     std::size_t reference = from.firstReference;
+    std::size_t item = source;  // the item or bone whose line comes next
     const SceneLine* copied = to.line;
     const SceneLine* original = from.line;
     for (std::size_t offset = 0;; ++offset) {
       bool isReference = reference < from.endReference && saved_.references[reference].at == from.at + offset;
-      if (isReference) {
+      bool isItem =
+          item <= source + static_cast<std::size_t>(from.bones) && saved_.items[item].at == from.at + offset;
+      if (isItem) {
+        if (copied->text.view() != expectedItemLine(item, result_.items[copy + (item - source)]))
+          return false;
+        ++item;
+      } else if (isReference) {
         if (result_.references[to.firstReference + (reference - from.firstReference)].line != copied)
           return false;
         if (copied->text.view() != expectedReference(reference, source == root_ && reference == from.parent))
@@ -206,6 +216,15 @@ class Check {
       copied = copied->next;
       original = nextSavedLine(original);
     }
+  }
+
+  // The text a copy's item line must hold: its source's, spelling the copy's
+  // identifier where the source spells its own.
+  std::string expectedItemLine(std::size_t source, const SceneItem& copy) const {
+    const SceneItem& from = saved_.items[source];
+    std::string text(from.line->text.view());
+    if (from.identifierAt != 0) text.replace(from.identifierAt, 8, identifierText(copy.identifier));
+    return text;
   }
 
   // The item whose copy a reference to item names: a bone's object, else itself.
@@ -222,11 +241,13 @@ class Check {
     if (pickedParentLine || source.target == kNone) return std::string(text);
     std::size_t copied = copyOf_[nodeOf(source.target)];
     if (copied == kNone) return std::string(text);
+    // A bone's copy stands as far into its object's copy as the bone into its object.
     const SceneItem& named = saved_.items[source.target];
+    std::size_t copiedNamed =
+        named.kind == ItemKind::Bone ? copied + 1 + static_cast<std::size_t>(named.index) : copied;
+    if (copiedNamed >= result_.items.size() || result_.items[copiedNamed].kind != named.kind) return {};
     std::string value =
-        named.kind == ItemKind::Bone
-            ? referenceValue(source.notation, ItemKind::Bone, result_.items[copied].index, named.index)
-            : referenceValue(source.notation, named.kind, result_.items[copied].index);
+        referenceValue(source.notation, result_.items[copied].index, result_.items[copiedNamed].identifier);
     std::string expected(text.substr(0, text.find(' ') + 1));
     expected += value;
     expected += layout_.rewriteKeepsLineEnd ? lineEndOf(text) : sceneLineEnd(lines_);

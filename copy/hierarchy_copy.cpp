@@ -201,6 +201,11 @@ int copyLaterFormat(SceneLines& lines, const SceneReader& reader, std::string_vi
     showError("Graftling:", "No camera found in the saved scene");
     return 0;
   }
+  if (scene.problem == SceneProblem::Identifiers) {
+    showError("Graftling:",
+              "The saved scene's item identifiers are missing or repeated; nothing was changed");
+    return 0;
+  }
   if (scene.problem != SceneProblem::None) {
     showError("Graftling:", "The copy would damage this scene; nothing was changed");
     return 0;

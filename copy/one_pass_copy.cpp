@@ -1,5 +1,6 @@
 #include "copy/one_pass_copy.h"
 
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
@@ -60,6 +61,16 @@ class ChildIndex {
   std::vector<std::size_t> children_;  // item positions, grouped by the item they hang on
 };
 
+// Why a copy could not take an index or identifier.
+enum class Refusal : std::uint8_t {
+  None,
+  TooMany,
+  TooManyWithBones,
+  NoObjectIdentifier,
+  NoLightIdentifier,
+  SharedBoneDigits
+};
+
 // A copy's reference line waiting for every copy's index to be known.
 struct PendingReference {
   std::size_t reference;
@@ -78,21 +89,24 @@ class OnePassRun {
         root_(root),
         log_(log),
         copyIndex_(scene.items.size(), -1),
-        lineEnd_(sceneLineEnd(lines)) {}
+        copyIdentifier_(scene.items.size(), 0),
+        lineEnd_(sceneLineEnd(lines)) {
+    if (reader.itemLinesCarryIdentifiers()) noteBoneDigits();
+  }
 
   int run() {
     if (!copyItem(root_)) {
       showError("Graftling:", "Unable to copy the picked object");
       return 0;
     }
-    if (tooMany_) return refuseTooMany();
+    if (refusal_ != Refusal::None) return refuse();
     // A child of the picked object that cannot be copied fails the run.
     for (std::size_t next = index_.begin(root_); next != index_.end(root_); ++next) {
       std::size_t child = index_.child(next);
       if (child == root_ || copyIndex_[child] >= 0) continue;
       if (!copyItem(child)) return link(0);
-      if (tooMany_) return refuseTooMany();
-      if (!copyDescendants(child)) return refuseTooMany();
+      if (refusal_ != Refusal::None) return refuse();
+      if (!copyDescendants(child)) return refuse();
     }
     rewriteReferences();
     return link(1);
@@ -117,14 +131,15 @@ class OnePassRun {
     if (blankAfter && !copy.append(lines_.store.make(lineEnd_))) return reportFailure(item);
     notePendingReferences(source, first);
 
-    std::int32_t index = object ? objectCopies_++ : lightCopies_++;
-    index += static_cast<std::int32_t>(object ? scene_.objects.size() : scene_.lights.size());
-    bool withBones = object && source.bones > 0;
-    if (index > reader_.maxCopyIndex(source.kind, withBones)) {
-      tooMany_ = true;
-      tooManyWithBones_ = withBones;
-    }
+    std::int32_t made = object ? objectCopies_++ : lightCopies_++;
+    std::int32_t index =
+        made + static_cast<std::int32_t>(object ? scene_.objects.size() : scene_.lights.size());
+    std::uint32_t identifier = static_cast<std::uint32_t>(made) +
+                               (object ? scene_.nextObjectIdentifier : scene_.nextLightIdentifier);
+    refusal_ = refusalOf(source, index, identifier);
+    if (refusal_ == Refusal::None && source.identifierAt != 0) spellIdentifiers(item, first, identifier);
     copyIndex_[item] = index;
+    copyIdentifier_[item] = identifier;
     if (picked) {
       log_.rootCopy = first;
     } else {
@@ -132,6 +147,46 @@ class OnePassRun {
     }
     (object ? objects_ : lights_).append(std::move(copy));
     return true;
+  }
+
+  // Whether a copy of source may take index and identifier: within what its
+  // identifiers can hold, and with bones whose identifiers no other bones share.
+  Refusal refusalOf(const SceneItem& source, std::int32_t index, std::uint32_t identifier) {
+    bool withBones = source.kind == ItemKind::Object && source.bones > 0;
+    if (index > reader_.maxCopyIndex(source.kind, withBones))
+      return withBones ? Refusal::TooManyWithBones : Refusal::TooMany;
+    if (identifier > reader_.maxCopyIdentifier(source.kind))
+      return source.kind == ItemKind::Object ? Refusal::NoObjectIdentifier : Refusal::NoLightIdentifier;
+    if (withBones && !boneDigitsTaken_.empty()) {
+      if (boneDigitsTaken_[identifier & 0xFFFFu]) return Refusal::SharedBoneDigits;
+      boneDigitsTaken_[identifier & 0xFFFFu] = true;
+    }
+    return Refusal::None;
+  }
+
+  // Bones name their object by its identifier's last 4 digits: those of the
+  // saved objects with bones, and of the saved bones, are taken.
+  void noteBoneDigits() {
+    boneDigitsTaken_.assign(0x10000, false);
+    for (const SceneItem& item : scene_.items) {
+      if (item.kind == ItemKind::Bone || (item.kind == ItemKind::Object && item.bones > 0))
+        boneDigitsTaken_[item.identifier & 0xFFFFu] = true;
+    }
+  }
+
+  // Spells the copy's identifier on its item line, and its bones' on theirs.
+  void spellIdentifiers(std::size_t item, SceneLine* first, std::uint32_t identifier) {
+    const SceneItem& source = scene_.items[item];
+    if (!replaceIdentifier(first, source.identifierAt, identifier)) throw std::bad_alloc();
+    SceneLine* copied = first;
+    std::size_t at = source.at;
+    for (std::int32_t bone = 1; bone <= source.bones; ++bone) {
+      const SceneItem& savedBone = scene_.items[item + static_cast<std::size_t>(bone)];
+      for (; at != savedBone.at; ++at) copied = copied->next;
+      if (!replaceIdentifier(copied, savedBone.identifierAt,
+                             boneIdentifier(savedBone.identifier, identifier)))
+        throw std::bad_alloc();
+    }
   }
 
   bool reportFailure(std::size_t item) {
@@ -168,7 +223,7 @@ class OnePassRun {
       std::size_t child = index_.child(next.back()++);
       if (child == root_ || copyIndex_[child] >= 0) continue;
       if (!copyItem(child)) continue;
-      if (tooMany_) return false;
+      if (refusal_ != Refusal::None) return false;
       stack.push_back(child);
       next.push_back(index_.begin(child));
     }
@@ -182,9 +237,9 @@ class OnePassRun {
     const SceneItem& target = scene_.items[reference.target];
     std::size_t copied = target.kind == ItemKind::Bone ? target.object : reference.target;
     if (copyIndex_[copied] < 0) return std::nullopt;
-    if (target.kind == ItemKind::Bone)
-      return referenceValue(reference.notation, ItemKind::Bone, copyIndex_[copied], target.index);
-    return referenceValue(reference.notation, target.kind, copyIndex_[copied]);
+    std::uint32_t identifier = copyIdentifier_[copied];
+    if (target.kind == ItemKind::Bone) identifier = boneIdentifier(target.identifier, identifier);
+    return referenceValue(reference.notation, copyIndex_[copied], identifier);
   }
 
   // Points every reference of the copies that names an item of the branch at
@@ -202,11 +257,29 @@ class OnePassRun {
     }
   }
 
-  int refuseTooMany() {
-    if (tooManyWithBones_) {
-      showError("Graftling:", "Bones name only 65,536 objects, too few for this copy; nothing was changed");
-    } else {
-      showError("Graftling:", "Identifiers name only 268,435,456 objects or lights; nothing was changed");
+  int refuse() {
+    switch (refusal_) {
+      case Refusal::TooManyWithBones:
+        showError("Graftling:", "Bones name only 65,536 objects, too few for this copy; nothing was changed");
+        break;
+      case Refusal::TooMany:
+        showError("Graftling:", "Identifiers name only 268,435,456 objects or lights; nothing was changed");
+        break;
+      case Refusal::NoObjectIdentifier:
+        showError("Graftling:",
+                  "No object identifier below 20000000 is free for this copy; nothing was changed");
+        break;
+      case Refusal::NoLightIdentifier:
+        showError("Graftling:",
+                  "No light identifier below 21000000 is free for this copy; nothing was changed");
+        break;
+      case Refusal::SharedBoneDigits:
+        showError("Graftling:",
+                  "The bones of this copy would share identifiers with another object's bones; nothing was "
+                  "changed");
+        break;
+      case Refusal::None:
+        break;
     }
     return 0;
   }
@@ -227,15 +300,16 @@ class OnePassRun {
   ChildIndex index_;
   std::size_t root_;
   CopyLog& log_;
-  std::vector<std::int32_t> copyIndex_;  // per item, its copy's index, or -1
+  std::vector<std::int32_t> copyIndex_;        // per item, its copy's index, or -1
+  std::vector<std::uint32_t> copyIdentifier_;  // per item, its copy's identifier
+  std::vector<bool> boneDigitsTaken_;          // per last 4 digits of an identifier, whether bones name it
   std::vector<PendingReference> pending_;
   std::string_view lineEnd_;
   LineChain objects_;
   LineChain lights_;
   std::int32_t objectCopies_ = 0;
   std::int32_t lightCopies_ = 0;
-  bool tooMany_ = false;  // a copy took an index its identifier cannot hold
-  bool tooManyWithBones_ = false;
+  Refusal refusal_ = Refusal::None;  // why the latest copy could not take its index or identifier
 };
 
 }  // namespace

@@ -63,6 +63,20 @@ bool replaceLineValue(SceneLine* line, std::string_view value, std::string_view 
   return true;
 }
 
+bool replaceIdentifier(SceneLine* line, std::size_t at, std::uint32_t identifier) {
+  std::string_view text = line->text.view();
+  std::string spelled = identifierText(identifier);
+  std::optional<LineText> replacement;
+  try {
+    replacement = copyText(std::string(text).replace(at, spelled.size(), spelled));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!replacement) return false;
+  line->text = std::move(*replacement);
+  return true;
+}
+
 bool retargetReferences(const CopyLog& log, std::string_view lineEnd) {
   std::vector<std::int32_t> copyNumberOf;
   auto note = [&](const SceneLine* source, const SceneLine* copy) {

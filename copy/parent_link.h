@@ -24,6 +24,11 @@ bool setParentNumber(SceneLine* copyLine, std::int32_t newParent, std::string_vi
 bool replaceLineValue(SceneLine* line, std::int32_t number, std::string_view lineEnd = "\n");
 bool replaceLineValue(SceneLine* line, std::string_view value, std::string_view lineEnd);
 
+// Spells identifier, as 8 lowercase hexadecimal digits, over the 8
+// characters at position at of the line's text. False only when storage ran
+// out; the line then keeps its old text.
+bool replaceIdentifier(SceneLine* line, std::size_t at, std::uint32_t identifier);
+
 // Points the reference lines of the copies in log (log.references, the
 // picked object's copy included) that name an object the run copied at that
 // object's copy, in the form of a rewritten parent line. Every other line

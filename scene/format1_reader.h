@@ -115,6 +115,9 @@ class Format1Reader : public SceneReader {
   CopyLayout copyLayout() const override;
   bool readsLineKinds() const override { return true; }
   std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const override;
+  // Formats 1 and 2 name items by number alone.
+  std::uint32_t maxCopyIdentifier(ItemKind) const override { return 0xFFFFFFFFu; }
+  bool itemLinesCarryIdentifiers() const override { return false; }
 
  private:
   bool blankLineAfterObjectBlock_;

@@ -1,6 +1,8 @@
 #include "scene/format3_reader.h"
 
 #include <algorithm>
+#include <limits>
+#include <unordered_map>
 #include <vector>
 
 #include "scene/scene_queries.h"
@@ -22,8 +24,25 @@ struct ReferenceKeyword {
 constexpr ReferenceKeyword kParentItem{"ParentItem", Notation::Identifier, false};
 constexpr ReferenceKeyword kTargetItem{"TargetItem", Notation::Identifier, false};
 constexpr ReferenceKeyword kExcludeLight{"ExcludeLight", Notation::Identifier, true};
-constexpr ReferenceKeyword kGoalObject{"GoalObject", Notation::ObjectNumber, false};
-constexpr ReferenceKeyword kMorphTarget{"MorphTarget", Notation::ObjectNumber, false};
+// Format 3 names goals and morph targets by object number; format 4 goals and
+// format 5 the rest by identifier, and format 5 adds "UseBonesFrom".
+constexpr ReferenceKeyword kGoalObjectNumber{"GoalObject", Notation::ObjectNumber, false};
+constexpr ReferenceKeyword kGoalObjectIdentifier{"GoalObject", Notation::Identifier, false};
+constexpr ReferenceKeyword kMorphTargetNumber{"MorphTarget", Notation::ObjectNumber, false};
+constexpr ReferenceKeyword kMorphTargetIdentifier{"MorphTarget", Notation::Identifier, false};
+constexpr ReferenceKeyword kUseBonesFrom{"UseBonesFrom", Notation::Identifier, false};
+
+// The reference keywords of a format.
+struct ReferenceKeywords {
+  const ReferenceKeyword* goalObject;
+  const ReferenceKeyword* morphTarget;
+  const ReferenceKeyword* useBonesFrom;  // null before format 5
+
+  explicit ReferenceKeywords(std::int32_t format)
+      : goalObject(format >= 4 ? &kGoalObjectIdentifier : &kGoalObjectNumber),
+        morphTarget(format >= 5 ? &kMorphTargetIdentifier : &kMorphTargetNumber),
+        useBonesFrom(format >= 5 ? &kUseBonesFrom : nullptr) {}
+};
 
 // "ExcludeLight" values that stand for radiosity and caustics, not for lights.
 constexpr std::uint32_t kNotLights[] = {0x21000000u, 0x22000000u};
@@ -43,16 +62,17 @@ bool onlySpaceAfter(std::string_view text) {
   return true;
 }
 
-LineRole referenceRole(std::string_view text, const ReferenceKeyword& candidate,
+LineRole referenceRole(std::string_view text, const ReferenceKeyword* candidate,
                        const ReferenceKeyword*& reference) {
-  if (!beginsWithWord(text, candidate.keyword)) return LineRole::Other;
-  reference = &candidate;
+  if (candidate == nullptr || !beginsWithWord(text, candidate->keyword)) return LineRole::Other;
+  reference = candidate;
   return LineRole::Reference;
 }
 
 // Each reference keyword begins with a letter of its own, so the first
 // letter of a line names the one keyword it may begin with.
-LineRole roleOf(std::string_view text, const ReferenceKeyword*& reference) {
+LineRole roleOf(std::string_view text, const ReferenceKeywords& keywords,
+                const ReferenceKeyword*& reference) {
   if (text.empty()) return LineRole::Other;
   switch (text[0]) {
     case 'L':
@@ -67,18 +87,68 @@ LineRole roleOf(std::string_view text, const ReferenceKeyword*& reference) {
       if (beginsWithWord(text, "AmbientColor")) return LineRole::Ambient;
       return LineRole::Other;
     case 'P':
-      return referenceRole(text, kParentItem, reference);
+      return referenceRole(text, &kParentItem, reference);
     case 'T':
-      return referenceRole(text, kTargetItem, reference);
+      return referenceRole(text, &kTargetItem, reference);
     case 'E':
-      return referenceRole(text, kExcludeLight, reference);
+      return referenceRole(text, &kExcludeLight, reference);
     case 'G':
-      return referenceRole(text, kGoalObject, reference);
+      return referenceRole(text, keywords.goalObject, reference);
     case 'M':
-      return referenceRole(text, kMorphTarget, reference);
+      return referenceRole(text, keywords.morphTarget, reference);
+    case 'U':
+      return referenceRole(text, keywords.useBonesFrom, reference);
     default:
       return LineRole::Other;
   }
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The first digit of the identifiers of each kind of item.
+std::uint32_t kindDigit(ItemKind kind) {
+  switch (kind) {
+    case ItemKind::Object:
+      return 1;
+    case ItemKind::Light:
+      return 2;
+    case ItemKind::Camera:
+      return 3;
+    case ItemKind::Bone:
+      return 4;
+  }
+  return 0;
+}
+
+// Where an item line of a format from 4 on spells its identifier: after its
+// keyword and one space, and for "LoadObjectLayer" after the layer too.
+std::size_t identifierPosition(std::string_view text) {
+  std::size_t at = text.find(' ');
+  if (at == std::string_view::npos) return std::string_view::npos;
+  if (beginsWithWord(text, "LoadObjectLayer")) at = text.find(' ', at + 1);
+  return at == std::string_view::npos ? at : at + 1;
+}
+
+// The identifier spelled at position at of text: 8 hexadecimal digits that
+// end the text or stand before white space.
+std::optional<std::uint32_t> identifierAt(std::string_view text, std::size_t at) {
+  if (at == std::string_view::npos || text.size() < at + 8) return std::nullopt;
+  std::uint32_t identifier = 0;
+  for (char c : text.substr(at, 8)) {
+    int digit = hexDigit(c);
+    if (digit < 0) return std::nullopt;
+    identifier = identifier << 4 | static_cast<std::uint32_t>(digit);
+  }
+  if (text.size() > at + 8) {
+    char after = text[at + 8];
+    if (after != ' ' && after != '\t' && after != '\r' && after != '\n') return std::nullopt;
+  }
+  return identifier;
 }
 
 // A line and its position in the reading.
@@ -91,6 +161,8 @@ struct Placed {
 // references and places settled from what the pass noted.
 class Reader {
  public:
+  explicit Reader(std::int32_t format) : keywords_(format), carried_(format >= 4) {}
+
   template <typename Next>
   SceneDescription read(SceneLine* first, Next next) {
     for (SceneLine* line = first; line != nullptr; line = next(line), ++at_) take(line);
@@ -149,7 +221,7 @@ class Reader {
   void takeTopLevel(SceneLine* line, bool blank) {
     if (blank) return;
     const ReferenceKeyword* reference = nullptr;
-    switch (roleOf(line->text.view(), reference)) {
+    switch (roleOf(line->text.view(), keywords_, reference)) {
       case LineRole::Object:
         if (section_ != Section::Objects) fail(SceneProblem::OutOfOrder);
         endBlock(lastBone_);
@@ -165,8 +237,7 @@ class Reader {
           break;
         }
         endBlock(lastBone_);
-        lastBone_ = addItem(line, ItemKind::Bone, scene_.items[lastObject_].bones++);
-        scene_.items[lastBone_].object = lastObject_;
+        lastBone_ = addItem(line, ItemKind::Bone, scene_.items[lastObject_].bones++, lastObject_);
         break;
       case LineRole::Light:
         if (section_ == Section::Cameras) fail(SceneProblem::OutOfOrder);
@@ -203,14 +274,43 @@ class Reader {
     }
   }
 
-  std::size_t addItem(SceneLine* line, ItemKind kind, std::int32_t index) {
+  std::size_t addItem(SceneLine* line, ItemKind kind, std::int32_t index, std::size_t object = kNone) {
     SceneItem item;
     item.line = line;
     item.at = at_;
     item.kind = kind;
     item.index = index;
+    item.object = object;
+    if (carried_) {
+      readIdentifier(item);
+    } else {
+      // Format 3 names an item by its index among its kind, a bone by its
+      // index among its object's bones and the last 4 digits of its object's.
+      auto position = static_cast<std::uint32_t>(index) & 0x0FFFFFFFu;
+      item.identifier = kind == ItemKind::Bone
+                            ? boneIdentifier(position << 16, scene_.items[object].identifier)
+                            : kindDigit(kind) << 28 | position;
+    }
     scene_.items.push_back(item);
     return scene_.items.size() - 1;
+  }
+
+  // The identifier an item line spells; notes a line without an identifier
+  // of its item's kind, or with one that an earlier item has.
+  void readIdentifier(SceneItem& item) {
+    std::string_view text = item.line->text.view();
+    std::size_t at = identifierPosition(text);
+    std::optional<std::uint32_t> identifier = identifierAt(text, at);
+    if (!identifier || *identifier >> 28 != kindDigit(item.kind) ||
+        !identified_.emplace(*identifier, scene_.items.size()).second) {
+      identifiersRepeat_ = true;
+      return;
+    }
+    item.identifier = *identifier;
+    item.identifierAt = static_cast<std::uint32_t>(at);
+    std::uint32_t& highest = item.kind == ItemKind::Object ? highestObject_ : highestLight_;
+    if (item.kind == ItemKind::Object || item.kind == ItemKind::Light)
+      highest = std::max(highest, *identifier);
   }
 
   // An item's block ends at the last non-blank line before the line now read.
@@ -274,6 +374,14 @@ class Reader {
       scene_.lightPlaceAt = scene_.items[lastLight_].lastAt;
     }
     scene_.copyableEnd = firstCamera_;
+    if (carried_) {
+      scene_.nextObjectIdentifier = highestObject_ + 1;
+      scene_.nextLightIdentifier = highestLight_ + 1;
+    } else {
+      scene_.nextObjectIdentifier = 0x10000000u | static_cast<std::uint32_t>(scene_.objects.size());
+      scene_.nextLightIdentifier = 0x20000000u | static_cast<std::uint32_t>(scene_.lights.size());
+    }
+    if (identifiersRepeat_) fail(SceneProblem::Identifiers);
   }
 
   // Keeps the references that stand within their item's block, gives each
@@ -324,6 +432,10 @@ class Reader {
     if (onlyLights &&
         (kind != 2 || std::count(std::begin(kNotLights), std::end(kNotLights), *identifier) != 0))
       return kNone;
+    if (carried_) {
+      auto found = identified_.find(*identifier);
+      return found == identified_.end() ? kNone : found->second;
+    }
     std::uint32_t index = *identifier & 0x0FFFFFFFu;
     switch (kind) {
       case 1:
@@ -347,6 +459,12 @@ class Reader {
 
   enum class Section : std::uint8_t { Objects, Lights, Cameras };
 
+  ReferenceKeywords keywords_;
+  bool carried_;  // item lines spell identifiers, and references name items by them
+  std::unordered_map<std::uint32_t, std::size_t> identified_;  // the item each spelled identifier names
+  bool identifiersRepeat_ = false;  // an item line spells no identifier of its kind, or a repeated one
+  std::uint32_t highestObject_ = 0x0FFFFFFFu;  // the highest object and light identifiers spelled
+  std::uint32_t highestLight_ = 0x1FFFFFFFu;
   SceneDescription scene_;
   std::vector<std::size_t> owners_;  // per noted reference, the item whose lines it stands in
   std::vector<bool> onlyLights_;     // per noted reference, whether it names lights only
@@ -369,13 +487,6 @@ class Reader {
   Placed beforeAmbient_;
 };
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> identifierValue(std::string_view value) {
@@ -390,7 +501,8 @@ std::optional<std::uint32_t> identifierValue(std::string_view value) {
 }
 
 SceneDescription Format3Reader::read(const SceneLines& lines, Reading reading) const {
-  return readLines(lines, reading, [](SceneLine* first, auto next) { return Reader().read(first, next); });
+  return readLines(lines, reading,
+                   [this](SceneLine* first, auto next) { return Reader(format()).read(first, next); });
 }
 
 SceneLine* Format3Reader::findObjectLine(const SceneLines& lines, std::string_view fileName,
@@ -407,8 +519,10 @@ SceneLine* Format3Reader::findObjectLine(const SceneLines& lines, std::string_vi
 std::string_view Format3Reader::objectFileName(const SceneLine* line) const {
   std::optional<std::string_view> value = lineValue(line);
   if (!value) return {};
-  if (beginsWithWord(line->text.view(), "LoadObjectLayer")) {
-    // The layer number, then the file name.
+  // The layer number, then from format 4 on the identifier, then the name.
+  int before =
+      (beginsWithWord(line->text.view(), "LoadObjectLayer") ? 1 : 0) + (itemLinesCarryIdentifiers() ? 1 : 0);
+  for (; before > 0; --before) {
     std::size_t space = value->find(' ');
     if (space == std::string_view::npos) return {};
     value = value->substr(space + 1);
@@ -438,13 +552,25 @@ bool Format3Reader::mayInsertBefore(const SceneDescription& description, const S
 CopyLayout Format3Reader::copyLayout() const { return CopyLayout{true, false, false, false, true}; }
 
 std::int32_t Format3Reader::maxCopyIndex(ItemKind kind, bool withBones) const {
-  // Bones name their object in 4 hexadecimal digits; items in 7.
+  // From format 4 on, identifiers do not hold positions: object numbers, 32-bit
+  // values, are the index plus one.
+  if (itemLinesCarryIdentifiers()) return std::numeric_limits<std::int32_t>::max() - 1;
+  // Format 3: bones name their object in 4 hexadecimal digits; items in 7.
   return kind == ItemKind::Object && withBones ? 0xFFFF : 0x0FFFFFFF;
 }
 
-const Format3Reader& format3Reader() {
-  static const Format3Reader reader;
-  return reader;
+std::uint32_t Format3Reader::maxCopyIdentifier(ItemKind kind) const {
+  if (kind == ItemKind::Object) return 0x1FFFFFFFu;
+  // From format 4 on, no light copy takes "21000000", which names radiosity.
+  return itemLinesCarryIdentifiers() ? 0x20FFFFFFu : 0x2FFFFFFFu;
+}
+
+const Format3Reader& format3Reader() { return format3FamilyReader(3); }
+
+const Format3Reader& format3FamilyReader(std::int32_t format) {
+  static const Format3Reader readers[] = {Format3Reader(3), Format3Reader(4), Format3Reader(5),
+                                          Format3Reader(6), Format3Reader(7), Format3Reader(8)};
+  return readers[std::clamp(format, 3, kLatestFormat) - 3];
 }
 
 }  // namespace graftling

@@ -1,7 +1,8 @@
-// The reader of format 3, which every Layout after format 2 writes: objects,
-// lights and cameras in sections of their own, bones inside their object's
-// block, brace blocks and plug-in bodies nested in items, and references that
-// name items by identifiers of 8 hexadecimal digits.
+// The reader of format 3, which the Layouts after format 2 write, and of the
+// later formats that keep its layout: objects, lights and cameras in sections
+// of their own, bones inside their object's block, brace blocks and plug-in
+// bodies nested in items, and references that name items by identifiers of 8
+// hexadecimal digits. From format 4 on, each item line spells its identifier.
 #ifndef GRAFTLING_SCENE_FORMAT3_READER_H_
 #define GRAFTLING_SCENE_FORMAT3_READER_H_
 
@@ -13,9 +14,12 @@
 
 namespace graftling {
 
+// The latest format graftling edits.
+constexpr std::int32_t kLatestFormat = 8;
+
 class Format3Reader : public SceneReader {
  public:
-  Format3Reader() : SceneReader(3) {}
+  explicit Format3Reader(std::int32_t format) : SceneReader(format) {}
 
   SceneDescription read(const SceneLines& lines, Reading reading) const override;
   SceneLine* findObjectLine(const SceneLines& lines, std::string_view fileName,
@@ -27,9 +31,14 @@ class Format3Reader : public SceneReader {
   CopyLayout copyLayout() const override;
   bool readsLineKinds() const override { return false; }
   std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const override;
+  std::uint32_t maxCopyIdentifier(ItemKind kind) const override;
+  bool itemLinesCarryIdentifiers() const override { return format() >= 4; }
 };
 
 const Format3Reader& format3Reader();
+
+// The reader of format 3 or of a later format up to kLatestFormat.
+const Format3Reader& format3FamilyReader(std::int32_t format);
 
 // An identifier: exactly 8 hexadecimal digits of either case, followed by
 // nothing but spaces, tabs and the line end. None for any other value.

@@ -11,7 +11,9 @@ namespace graftling {
 namespace {
 
 // The formats graftling edits, each with its reader, in order.
-const SceneReader* const kEditedFormats[] = {&format1Reader(), &format2Reader(), &format3Reader()};
+const SceneReader* const kEditedFormats[] = {
+    &format1Reader(),        &format2Reader(),        &format3Reader(),        &format3FamilyReader(4),
+    &format3FamilyReader(5), &format3FamilyReader(6), &format3FamilyReader(7), &format3FamilyReader(8)};
 
 // The number a format name holds, or -1 when it holds none.
 std::int64_t formatNumber(std::string_view formatName) {
@@ -54,8 +56,8 @@ const SceneReader* readerFor(std::string_view formatName) {
 
 const SceneReader& nearestReader(std::string_view formatName) {
   if (const SceneReader* reader = readerFor(formatName)) return *reader;
-  // Later formats keep format 3's layout; anything else is read as format 1.
-  if (formatNumber(formatName) > 3) return format3Reader();
+  // Later formats keep the layout of the latest; anything else is read as format 1.
+  if (formatNumber(formatName) > 3) return format3FamilyReader(kLatestFormat);
   return format1Reader();
 }
 
@@ -76,23 +78,12 @@ bool beginsWithWord(std::string_view text, std::string_view keyword) {
   return after == ' ' || after == '\t' || after == '\r' || after == '\n';
 }
 
-std::string referenceValue(Notation notation, ItemKind kind, std::int32_t index, std::int32_t bone) {
+std::string referenceValue(Notation notation, std::int32_t index, std::uint32_t identifier) {
   if (notation == Notation::ObjectNumber) return std::to_string(std::int64_t{index} + 1);
-  std::uint32_t identifier = 0;
-  switch (kind) {
-    case ItemKind::Object:
-      identifier = 0x10000000u | static_cast<std::uint32_t>(index);
-      break;
-    case ItemKind::Light:
-      identifier = 0x20000000u | static_cast<std::uint32_t>(index);
-      break;
-    case ItemKind::Camera:
-      identifier = 0x30000000u | static_cast<std::uint32_t>(index);
-      break;
-    case ItemKind::Bone:
-      identifier = 0x40000000u | static_cast<std::uint32_t>(bone) << 16 | static_cast<std::uint32_t>(index);
-      break;
-  }
+  return identifierText(identifier);
+}
+
+std::string identifierText(std::uint32_t identifier) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text(8, '0');
   for (std::size_t digit = 8; digit-- > 0; identifier >>= 4) text[digit] = kDigits[identifier & 15];

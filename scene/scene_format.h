@@ -34,6 +34,10 @@ struct SceneItem {
   std::size_t object = kNone;  // a bone's object
   std::int32_t index = 0;      // among items of its kind; a bone's among its object's bones
   std::int32_t bones = 0;      // an object's bones: the items right after it
+  // Its identifier: spelled on its line from format 4 on, at identifierAt
+  // (0 where the line spells none); given by its position in format 3.
+  std::uint32_t identifier = 0;
+  std::uint32_t identifierAt = 0;
   ItemKind kind = ItemKind::Object;
 };
 
@@ -52,9 +56,10 @@ struct SceneReference {
 // Why a scene cannot be edited soundly as its reader reads it.
 enum class SceneProblem : std::uint8_t {
   None,
-  NoCamera,    // no camera line, so no end of the light section
-  OutOfOrder,  // objects, lights and cameras do not stand in that order
-  Unbalanced,  // a brace block or plug-in body that does not close
+  NoCamera,     // no camera line, so no end of the light section
+  OutOfOrder,   // objects, lights and cameras do not stand in that order
+  Unbalanced,   // a brace block or plug-in body that does not close
+  Identifiers,  // an item line without an identifier of its kind, or one two items share
 };
 
 struct SceneDescription {
@@ -62,6 +67,10 @@ struct SceneDescription {
   std::vector<SceneReference> references;  // in file order
   std::vector<std::size_t> objects;        // the item of each object index
   std::vector<std::size_t> lights;         // the item of each light index
+  // The identifiers the first object and light copies take; each later copy
+  // of a kind takes the next.
+  std::uint32_t nextObjectIdentifier = 0;
+  std::uint32_t nextLightIdentifier = 0;
   // Object and light copies go right after these lines; null where no copy can go.
   SceneLine* objectPlace = nullptr;
   SceneLine* lightPlace = nullptr;
@@ -130,6 +139,13 @@ class SceneReader {
   // bones may take no higher than the bones' identifiers can name.
   virtual std::int32_t maxCopyIndex(ItemKind kind, bool withBones) const = 0;
 
+  // The highest identifier a copy of this kind may take.
+  virtual std::uint32_t maxCopyIdentifier(ItemKind kind) const = 0;
+
+  // Whether item lines spell identifiers, so that a copy's item lines and
+  // its bones' carry identifiers of their own.
+  virtual bool itemLinesCarryIdentifiers() const = 0;
+
  private:
   std::int32_t format_;
 };
@@ -156,7 +172,7 @@ SceneDescription readLines(const SceneLines& lines, Reading reading, Read read) 
   return read(first, [](SceneLine* line) { return nextSavedLine(line); });
 }
 
-// The formats graftling edits, for messages: "1, 2 and 3".
+// The formats graftling edits, for messages: "1, 2, 3, 4, 5, 6, 7 and 8".
 std::string editedFormatsText();
 
 // Whether text begins with keyword as a whole word: followed by a space, a
@@ -172,10 +188,18 @@ std::string_view withoutLineEnd(std::string_view text);
 // The line end of a text: CR LF, LF, or nothing.
 std::string_view lineEndOf(std::string_view text);
 
-// The value that names an item in a notation: an object number in decimal,
-// or an identifier of 8 lowercase hexadecimal digits. For a bone, index is
-// its object's index and bone its own among that object's bones.
-std::string referenceValue(Notation notation, ItemKind kind, std::int32_t index, std::int32_t bone = 0);
+// The value that names an item in a notation: its object number (index plus
+// one) in decimal, or its identifier in 8 lowercase hexadecimal digits.
+std::string referenceValue(Notation notation, std::int32_t index, std::uint32_t identifier);
+
+// An identifier as scenes spell it: 8 lowercase hexadecimal digits.
+std::string identifierText(std::uint32_t identifier);
+
+// The identifier of a bone of the object whose identifier is object: the
+// bone's own number (from bone's identifier) and the object's last 4 digits.
+constexpr std::uint32_t boneIdentifier(std::uint32_t bone, std::uint32_t object) {
+  return 0x40000000u | (bone & 0x0FFF0000u) | (object & 0xFFFFu);
+}
 
 }  // namespace graftling
 

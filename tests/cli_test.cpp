@@ -213,7 +213,7 @@ TEST(CommandTest, AnOlderWritersLampIsCopiedWithItsBranch) {
 TEST(CommandTest, AFormatGraftlingDoesNotEditChangesNothing) {
   TempPath scene, out;
   const std::string layers =
-      "LWSC\n4\n\nLoadObjectLayer 1 10000000 Objects/Body.lwo\nShowObject 8 7\nShadowOptions 7\n\n"
+      "LWSC\n9\n\nLoadObjectLayer 1 10000000 Objects/Body.lwo\nShowObject 8 7\nShadowOptions 7\n\n"
       "LoadObjectLayer 1 10000001 Objects/Wheel.lwo\nParentItem 10000000\nShadowOptions 7\n\n"
       "AmbientColor 255 255 255\nAmbIntensity 0.250000\n\nAddLight\nShadowType 1\n\n"
       "ShowCamera 1 7\n\n";
@@ -223,20 +223,22 @@ TEST(CommandTest, AFormatGraftlingDoesNotEditChangesNothing) {
   ProgramRun copy = runProgram("copy " + quoted(scene.path()) + " --pick 1 -o " + quoted(out.path()));
   EXPECT_EQ(copy.status, 1);
   EXPECT_EQ(copy.err,
-            "graftling: Graftling: Scene format 4 is not one graftling edits; nothing was changed\n");
+            "graftling: Graftling: Scene format 9 is not one graftling edits; nothing was changed\n");
   EXPECT_EQ(out.read(), previous);
 
   ProgramRun tree = runProgram("tree " + quoted(scene.path()));
   EXPECT_EQ(tree.status, 2);
   EXPECT_EQ(tree.out, "");
-  EXPECT_EQ(tree.err, "graftling: " + scene.path() +
-                          ": scene format 4 is not one graftling reads; it reads formats 1, 2 and 3\n");
+  EXPECT_EQ(tree.err,
+            "graftling: " + scene.path() +
+                ": scene format 9 is not one graftling reads; it reads formats 1, 2, 3, 4, 5, 6, 7 and 8\n");
 
   scene.write("LWSC\n3.1\n");
   EXPECT_EQ(runProgram("copy " + quoted(scene.path()) + " --pick 1").status, 2);
-  EXPECT_EQ(runProgram("tree " + quoted(scene.path())).err,
-            "graftling: " + scene.path() +
-                ": scene format unknown is not one graftling reads; it reads formats 1, 2 and 3\n");
+  EXPECT_EQ(
+      runProgram("tree " + quoted(scene.path())).err,
+      "graftling: " + scene.path() +
+          ": scene format unknown is not one graftling reads; it reads formats 1, 2, 3, 4, 5, 6, 7 and 8\n");
 }
 
 TEST(CommandTest, UsageErrorsSayWhatIsWrongInOneLine) {

@@ -230,8 +230,8 @@ TEST(SceneFormatTest, OtherFormatsAreLeftAlone) {
     std::string second;
     std::string named;
   };
-  const Case cases[] = {{"4\n", "4"},
-                        {"4\r\n", "4"},
+  const Case cases[] = {{"9\n", "9"},
+                        {"9\r\n", "9"},
                         {"12\n", "12"},
                         {"3.0\n", "unknown"},
                         {"\n", "unknown"},

@@ -90,6 +90,63 @@ std::string scene3(const std::vector<std::string>& objects, const std::vector<st
       "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n");
 }
 
+namespace {
+
+const char kBlendAndAlignment[] =
+    "IKInitialState 0\nCtrlPosItemBlend 1\nCtrlRotItemBlend 1\nCtrlScaleItemBlend 1\n\n"
+    "PathAlignLookAhead 0.033\nPathAlignMaxLookSteps 10\nPathAlignReliableDist 0.001\n";
+
+}  // namespace
+
+std::string objectBlock5(std::string_view line, std::string_view own, std::string_view bones,
+                         std::string_view after) {
+  return std::string(line) + "\nChangeObject 0\nShowObject 6 -1\n" + motion3("ObjectMotion", 9) + "\n" +
+         std::string(own) + kBlendAndAlignment + std::string(bones) + "ShadowOptions 7\n" +
+         std::string(after);
+}
+
+std::string boneBlock5(std::string_view identifier, std::string_view name, std::string_view parent,
+                       std::string_view after) {
+  return "AddBone " + std::string(identifier) + "\nBoneName " + std::string(name) +
+         "\nShowBone 1 -1\nBoneRestPosition 0 0.25 0\nBoneRestRotation 0 0 0\nBoneRestLength 0.25\n" +
+         motion3("BoneMotion", 9) + "\nParentItem " + std::string(parent) + "\n" + std::string(after) +
+         kBlendAndAlignment;
+}
+
+std::string lightBlock5(std::string_view identifier, std::string_view name, std::string_view own) {
+  return "AddLight " + std::string(identifier) + "\nLightName " + std::string(name) + "\nShowLight 0 -1\n" +
+         motion3("LightMotion", 9) + "\n" + std::string(own) + kBlendAndAlignment +
+         "LightColor 1 1 1\nLightIntensity 1\nAffectCaustics 1\nLightType 1\nShadowType 1\n"
+         "ShadowColor 0 0 0\nPlugin LightHandler 1 DistantLight\nEndPlugin\n";
+}
+
+std::string cameraBlock5(std::string_view identifier, std::string_view name, std::string_view own) {
+  return "AddCamera " + std::string(identifier) + "\nCameraName " + std::string(name) +
+         "\nShowCamera 1 -1\n" + motion3("CameraMotion", 9) + "\n" + std::string(own) + kBlendAndAlignment +
+         "ZoomFactor 3.2\nFrameSize 640 480\nMotionBlur 0\n";
+}
+
+std::string scene5(int format, const std::vector<std::string>& objects,
+                   const std::vector<std::string>& lights, const std::vector<std::string>& cameras) {
+  std::string text = "LWSC\n" + std::to_string(format) +
+                     "\n\nRenderRangeType 0\nFirstFrame 1\nLastFrame 60\nFrameStep 1\n"
+                     "RenderRangeObject 0\nRenderRangeArbitrary 1-60\nPreviewFirstFrame 1\n"
+                     "PreviewLastFrame 60\nPreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n"
+                     "ChangeScene 0\n";
+  if (format >= 8) text += "BufferList\n  Buffer 1 \"Final Render\"\n  Buffer 2 \"Depth\"\nEndAttribute\n";
+  for (const std::string& object : objects) text.append("\n").append(object);
+  text.append(format >= 8 ? "\nGlobalMipmapMultiplier 1\nEnableRadiosity 0\nRadiosityType 1\n"
+                            "RadiosityInterpolated 1\nRadiosityRays 64\nCacheRadiosity 0\n"
+                          : "\nAmbientColor 1 1 1\nAmbientIntensity 0.05\nGlobalMipmapMultiplier 1\n"
+                            "EnableRadiosity 0\nRadiosityType 1\nCacheRadiosity 0\n");
+  for (const std::string& light : lights) text.append("\n").append(light);
+  for (const std::string& camera : cameras) text.append("\n").append(camera);
+  return text.append(
+      "\nAntiAliasing 0\nFilterType 0\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
+      "ViewConfiguration 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
+      "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n");
+}
+
 std::string withCrLf(std::string_view text) {
   std::string out;
   for (char c : text) {

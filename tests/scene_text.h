@@ -56,6 +56,31 @@ std::string scene3(const std::vector<std::string>& objects, const std::vector<st
                    const std::vector<std::string>& cameras,
                    std::string_view group = "AmbientColor 1 1 1\nAmbientIntensity 0.25\n");
 
+// Formats 4 to 8, as the newest Layouts write them: item lines spell their
+// identifiers, and every item holds a blank line between its controller
+// blend lines and its path alignment lines.
+
+// An object block: its line, its motion, a blank line, its own lines, the
+// blend lines, a blank line, the path alignment lines, its bones,
+// "ShadowOptions 7" and the lines after that.
+std::string objectBlock5(std::string_view line, std::string_view own = "", std::string_view bones = "",
+                         std::string_view after = "");
+
+// A bone: "AddBone" with its identifier, its rest, its motion, a blank line,
+// its parent line and the lines after that, the blend and alignment lines.
+std::string boneBlock5(std::string_view identifier, std::string_view name, std::string_view parent,
+                       std::string_view after = "");
+
+// A light block, its own lines after its motion, ending with its handler's
+// plug-in body; a camera block likewise, ending with its zoom.
+std::string lightBlock5(std::string_view identifier, std::string_view name, std::string_view own = "");
+std::string cameraBlock5(std::string_view identifier, std::string_view name, std::string_view own = "");
+
+// A whole scene of format 5, or of format 8: its buffer list in the head, and
+// a group that begins with "GlobalMipmapMultiplier" rather than "AmbientColor".
+std::string scene5(int format, const std::vector<std::string>& objects,
+                   const std::vector<std::string>& lights, const std::vector<std::string>& cameras);
+
 // The same text with every LF made CR LF.
 std::string withCrLf(std::string_view text);
 
