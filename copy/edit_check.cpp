@@ -199,8 +199,7 @@ class Check {
       bool isItem =
           item <= source + static_cast<std::size_t>(from.bones) && saved_.items[item].at == from.at + offset;
       if (isItem) {
-        if (copied->text.view() != expectedItemLine(item, result_.items[copy + (item - source)]))
-          return false;
+        if (!copiesItemLine(item, result_.items[copy + (item - source)], copied->text.view())) return false;
         ++item;
       } else if (isReference) {
         if (result_.references[to.firstReference + (reference - from.firstReference)].line != copied)
@@ -218,13 +217,16 @@ class Check {
     }
   }
 
-  // The text a copy's item line must hold: its source's, spelling the copy's
+  // Whether a copy's item line holds its source's text, spelling the copy's
   // identifier where the source spells its own.
-  std::string expectedItemLine(std::size_t source, const SceneItem& copy) const {
+  bool copiesItemLine(std::size_t source, const SceneItem& copy, std::string_view copied) const {
     const SceneItem& from = saved_.items[source];
-    std::string text(from.line->text.view());
-    if (from.identifierAt != 0) text.replace(from.identifierAt, 8, identifierText(copy.identifier));
-    return text;
+    std::string_view text = from.line->text.view();
+    if (from.identifierAt == 0) return copied == text;
+    std::size_t at = from.identifierAt;
+    return copied.size() == text.size() && copied.substr(0, at) == text.substr(0, at) &&
+           copied.substr(at, 8) == identifierText(copy.identifier) &&
+           copied.substr(at + 8) == text.substr(at + 8);
   }
 
   // The item whose copy a reference to item names: a bone's object, else itself.
