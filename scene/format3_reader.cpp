@@ -308,9 +308,8 @@ class Reader {
     }
     item.identifier = *identifier;
     item.identifierAt = static_cast<std::uint32_t>(at);
-    std::uint32_t& highest = item.kind == ItemKind::Object ? highestObject_ : highestLight_;
-    if (item.kind == ItemKind::Object || item.kind == ItemKind::Light)
-      highest = std::max(highest, *identifier);
+    if (item.kind == ItemKind::Object) highestObject_ = std::max(highestObject_, *identifier);
+    if (item.kind == ItemKind::Light) highestLight_ = std::max(highestLight_, *identifier);
   }
 
   // An item's block ends at the last non-blank line before the line now read.
