@@ -203,7 +203,7 @@ TEST(Format5CopyTest, ScenesWhoseItemsShareOrLackIdentifiersAreRefused) {
   expectRefused(scene5(5, {objectBlock5("LoadObjectLayer 1 Objects/A.lwo")}, key, camera), 1, why);
   // Format 9 is not one graftling edits.
   std::string later = scene5(8, {objectBlock5("AddNullObject 10000000 A")}, key, camera);
-  later.replace(5, 1, "9");
+  later[5] = '9';
   expectRefused(later, 1, "Scene format 9 is not one graftling edits; nothing was changed");
 }
 
