@@ -49,11 +49,12 @@ constexpr std::pair<int, int> kLargeCases[] = {{400000, 2000}, {2000000, 10000}}
 constexpr double kOnceVisits = 1e9;
 const char kSceneName[] = "Scenes/bench.lws";
 // The same shapes in format 2, in format 1 with envelopes and reference
-// lines, and in format 3 with bones, envelopes, references and two cameras:
-// the copy must grow with them as it grows with Layout's usual layout.
+// lines, and in formats 3 and 5 with bones, envelopes, references and two
+// cameras: the copy must grow with them as it grows with Layout's usual layout.
 const char kFormat2[] = "format2";
 const char kReferences[] = "references";
 const char kFormat3[] = "format3";
+const char kFormat5[] = "format5";
 
 int countPrefix(const std::string& text, const char* keyword) {
   int count = 0;
@@ -511,23 +512,53 @@ const Run* findIn(const TableReporter& reporter, const char* part, const Case* c
 
 // CPU milliseconds per line of the case of variant beside c: per line of
 // the saved scene, or of the edited scene, which adds the copied lines. A
-// format-3 scene holds more lines than asked for, as its options add them,
-// and its branch of as many items copies several times the lines.
+// scene of format 3 or later holds more lines than asked for, as its options
+// add them, and its branch of as many items copies several times the lines.
 double perLine(const Run& run, const Case& c, const char* variant, bool edited) {
   const Case* of = variant[0] == '\0' ? &c : variantOf(c, variant);
   int lines = of == nullptr ? 0 : edited ? of->editedLines : of->lines;
   return lines > 0 ? cpuMs(run) / lines : 0;
 }
 
-// Format 3 ÷ format 1, one-pass CPU per line, of c's shapes.
-double format3Ratio(const Run& format3, const Run& format1, const Case& c, bool edited) {
+// The case of variant (format 3 or later) ÷ format 1, one-pass CPU per line, of c's shapes.
+double laterRatio(const Run& later, const Run& format1, const Case& c, const char* variant, bool edited) {
   double base = perLine(format1, c, "", edited);
-  return base > 0 ? perLine(format3, c, kFormat3, edited) / base : 0;
+  return base > 0 ? perLine(later, c, variant, edited) / base : 0;
 }
 
 // The share of the one-pass copy that the edit check takes, in CPU time.
 double checkShare(const Run& check, const Run& copy) {
   return cpuMs(copy) > 0 ? cpuMs(check) / cpuMs(copy) : 0;
+}
+
+// The goal of a later format's copy against format 1, or nothing when no case
+// of it ran. Its branch of as many items copies several times the lines of a
+// format-1 branch, so the copies' lines are counted with the scene's.
+std::string laterGoal(const TableReporter& reporter, const char* variant, const std::string& format) {
+  double worst = 0, worstEdited = 0;
+  std::string worstCase, worstEditedCase;
+  for (const std::unique_ptr<Case>& c : gCases) {
+    if (!c->variant.empty()) continue;
+    std::string label = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
+    const Run* format1 = reporter.find(name("copyOnePass", *c));
+    const Run* later = findIn(reporter, "copyOnePass", variantOf(*c, variant));
+    if (format1 == nullptr || later == nullptr) continue;
+    if (laterRatio(*later, *format1, *c, variant, false) >= worst) {
+      worst = laterRatio(*later, *format1, *c, variant, false);
+      worstCase = label;
+    }
+    if (laterRatio(*later, *format1, *c, variant, true) >= worstEdited) {
+      worstEdited = laterRatio(*later, *format1, *c, variant, true);
+      worstEditedCase = label;
+    }
+  }
+  if (worstCase.empty()) return std::string();
+  return "| a format-" + format +
+         " copy costs at most 1.5 times a format-1 copy of as many lines (the scene's and the copies') | "
+         "format " +
+         format + " ÷ format 1, one-pass CPU per line of the edited scene, at most " + ratio(worstEdited, 1) +
+         " (" + worstEditedCase + "); per line of the saved scene alone, at most " + ratio(worst, 1) + " (" +
+         worstCase + ") | " + (worstEdited <= 1.5 ? "met" : "**not met**") + " |\n";
 }
 
 std::string goals(const TableReporter& reporter) {
@@ -579,27 +610,16 @@ std::string goals(const TableReporter& reporter) {
              verdict(wallMs(*whole) < 1000, cpuMs(*whole) < 1000) + " |\n";
     }
   }
-  double worstFormat2 = 0, worstFormat3 = 0, worstFormat3Edited = 0;
-  std::string format2Case, format3Case, format3EditedCase;
+  double worstFormat2 = 0;
+  std::string format2Case;
   for (const std::unique_ptr<Case>& c : gCases) {
     if (!c->variant.empty()) continue;
     std::string label = figure(c->lines) + " lines, " + figure(c->shape.branchItems) + " items";
     const Run* format1 = reporter.find(name("copyOnePass", *c));
     const Run* format2 = findIn(reporter, "copyOnePass", variantOf(*c, kFormat2));
-    const Run* format3 = findIn(reporter, "copyOnePass", variantOf(*c, kFormat3));
     if (format1 != nullptr && format2 != nullptr && cpuMs(*format2) / cpuMs(*format1) >= worstFormat2) {
       worstFormat2 = cpuMs(*format2) / cpuMs(*format1);
       format2Case = label;
-    }
-    if (format1 != nullptr && format3 != nullptr &&
-        format3Ratio(*format3, *format1, *c, false) >= worstFormat3) {
-      worstFormat3 = format3Ratio(*format3, *format1, *c, false);
-      format3Case = label;
-    }
-    if (format1 != nullptr && format3 != nullptr &&
-        format3Ratio(*format3, *format1, *c, true) >= worstFormat3Edited) {
-      worstFormat3Edited = format3Ratio(*format3, *format1, *c, true);
-      format3EditedCase = label;
     }
   }
   if (!format2Case.empty()) {
@@ -607,15 +627,8 @@ std::string goals(const TableReporter& reporter) {
            ratio(worstFormat2, 1) + " (" + format2Case + ") | " + (worstFormat2 < 2 ? "met" : "**not met**") +
            " |\n";
   }
-  if (!format3Case.empty()) {
-    // A format-3 branch of as many items copies several times the lines of a
-    // format-1 branch, so the copies' lines are counted with the scene's.
-    out +=
-        "| a format-3 copy costs at most 1.5 times a format-1 copy of as many lines (the scene's and the "
-        "copies') | format 3 ÷ format 1, one-pass CPU per line of the edited scene, at most " +
-        ratio(worstFormat3Edited, 1) + " (" + format3EditedCase +
-        "); per line of the saved scene alone, at most " + ratio(worstFormat3, 1) + " (" + format3Case +
-        ") | " + (worstFormat3Edited <= 1.5 ? "met" : "**not met**") + " |\n";
+  for (const auto& [variant, format] : {std::pair{kFormat3, "3"}, std::pair{kFormat5, "5"}}) {
+    out += laterGoal(reporter, variant, format);
   }
   Worst growth = worstCounter(reporter, "copyOnePass", "peakB/line");
   if (!growth.where.empty()) {
@@ -652,29 +665,35 @@ bool writeTable(const TableReporter& reporter, const char* path) {
       "CPU "
       "| format-3 lines, saved → edited | one-pass ms, format 3 | format 3 ÷ format 1, CPU per saved line "
       "| per edited line | one-pass ms, envelopes and references "
-      "| edit check ms, format 1 | edit check ÷ copy, CPU | edit check ms, format 3 |\n"
-      "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+      "| edit check ms, format 1 | edit check ÷ copy, CPU | edit check ms, format 3 "
+      "| format-5 lines, saved → edited | one-pass ms, format 5 | format 5 ÷ format 1, CPU per saved line "
+      "| per edited line | edit check ms, format 5 |\n"
+      "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const std::unique_ptr<Case>& c : gCases) {
     if (c->lines == 0 || !c->variant.empty()) continue;
     std::string row = "| " + figure(c->lines) + " | " + figure(c->shape.branchItems) + " | ";
     const Run* format1 = reporter.find(name("copyOnePass", *c));
     const Run* format2 = findIn(reporter, "copyOnePass", variantOf(*c, kFormat2));
-    const Run* format3 = findIn(reporter, "copyOnePass", variantOf(*c, kFormat3));
     const Run* referencesCopy = findIn(reporter, "copyOnePass", variantOf(*c, kReferences));
     const Run* check1 = reporter.find(name("editCheck", *c));
-    const Run* check3 = findIn(reporter, "editCheck", variantOf(*c, kFormat3));
-    const Case* three = variantOf(*c, kFormat3);
-    std::string threeLines = three != nullptr && three->lines > 0
-                                 ? figure(three->lines) + " → " + figure(three->editedLines)
-                                 : std::string("–");
+    // A later format's lines before and after the copy, its copy, its ratios to format 1 and its check.
+    auto laterColumns = [&](const char* variant) {
+      const Case* later = variantOf(*c, variant);
+      const Run* copy = findIn(reporter, "copyOnePass", later);
+      std::string lines = later != nullptr && later->lines > 0
+                              ? figure(later->lines) + " → " + figure(later->editedLines)
+                              : std::string("–");
+      return lines + " | " + times(copy) + " | " +
+             (format1 && copy ? ratio(laterRatio(*copy, *format1, *c, variant, false), 1) : "–") + " | " +
+             (format1 && copy ? ratio(laterRatio(*copy, *format1, *c, variant, true), 1) : "–");
+    };
     formats += row + times(format1) + " | " + times(format2) + " | " +
-               (format1 && format2 ? ratio(cpuMs(*format2), cpuMs(*format1)) : "–") + " | " + threeLines +
-               " | " + times(format3) + " | " +
-               (format1 && format3 ? ratio(format3Ratio(*format3, *format1, *c, false), 1) : "–") + " | " +
-               (format1 && format3 ? ratio(format3Ratio(*format3, *format1, *c, true), 1) : "–") + " | " +
-               times(referencesCopy) + " | " + times(check1) + " | " +
+               (format1 && format2 ? ratio(cpuMs(*format2), cpuMs(*format1)) : "–") + " | " +
+               laterColumns(kFormat3) + " | " + times(referencesCopy) + " | " + times(check1) + " | " +
                (check1 && format1 ? ratio(checkShare(*check1, *format1) * 100, 1) + "%" : "–") + " | " +
-               times(check3) + " |\n";
+               times(findIn(reporter, "editCheck", variantOf(*c, kFormat3))) + " | " +
+               laterColumns(kFormat5) + " | " +
+               times(findIn(reporter, "editCheck", variantOf(*c, kFormat5))) + " |\n";
     const Run* before = reporter.find(name("copyStepByStep", *c));
     const Run* after = reporter.find(name("copyOnePass", *c));
     copies += row + times(before) + " | " + times(after) + " | " +
@@ -720,11 +739,11 @@ void registerCase(int lines, int branch, const char* variant = "") {
   const Parts onePass = {{"copyOnePass", copyOnePass}, {"editCheck", editCheck}};
   std::string kind = variant;
   const Parts& parts = kind.empty() ? all : kind == kFormat2 ? copies : onePass;
-  int format = kind == kFormat2 ? 2 : kind == kFormat3 ? 3 : 1;
+  int format = kind == kFormat2 ? 2 : kind == kFormat3 ? 3 : kind == kFormat5 ? 5 : 1;
   std::optional<SceneShape> shape = shapeForLines(lines, branch, kBranchDepth, 1, format);
   if (!shape) return;
-  shape->envelopes = shape->references = kind == kReferences || kind == kFormat3;
-  if (kind == kFormat3) {
+  shape->envelopes = shape->references = kind == kReferences || format >= 3;
+  if (format >= 3) {
     shape->bones = 4;
     shape->cameras = 2;
   }
@@ -744,7 +763,7 @@ void registerCase(int lines, int branch, const char* variant = "") {
 }
 
 void registerCases() {
-  for (const char* variant : {"", kFormat2, kReferences, kFormat3}) {
+  for (const char* variant : {"", kFormat2, kReferences, kFormat3, kFormat5}) {
     for (int lines : kSceneLines) {
       for (int branch : kBranchItems) registerCase(lines, branch, variant);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 namespace graftling::bench {
@@ -57,8 +58,12 @@ constexpr std::uint64_t kHangStreams = std::uint64_t{1} << 44;
 constexpr std::uint64_t kExcludeStreams = std::uint64_t{1} << 45;
 constexpr std::uint64_t kPluginStreams = std::uint64_t{1} << 46;
 constexpr std::uint64_t kCameraStreams = std::uint64_t{1} << 47;
+// Formats 5 and 8: the identifiers of objects and lights, and whose bones
+// objects use.
+constexpr std::uint64_t kIdentifierStreams = std::uint64_t{1} << 48;
+constexpr std::uint64_t kBoneSourceStreams = std::uint64_t{1} << 49;
 
-// A bone of a format-3 object.
+// A bone of an object of format 3 or later.
 struct BonePlan {
   std::string name;
   int parent = -1;    // an earlier bone of the object, -1 for the object itself
@@ -78,13 +83,28 @@ struct ItemPlan {
   int target = 0;         // "TargetObject" value of a light, 0 for none
   bool animated = false;  // ObjDissolve of an object, LgtIntensity of a light as an envelope
   bool flare = false;     // a light's lens flare, its FlareIntensity an envelope
-  bool distant = false;   // a format-2 or format-3 light run by the DistantLight handler
-  // Format 3 alone:
+  bool distant = false;   // a light of format 2 or later run by the DistantLight handler
+  // Format 3 and later alone:
   int layer = 1;                        // an object's "LoadObjectLayer" layer: 2 for a file loaded again
   int parentBone = -1;                  // the bone of the parent object it hangs on, -1 for none
   std::vector<BonePlan> bones;          // an object's bones
   std::vector<std::uint32_t> excludes;  // an object's "ExcludeLight" identifiers
   bool pluginData = false;              // a handler's body that reads like scene lines
+  int useBonesFrom = 0;  // formats 5 and 8: an object's "UseBonesFrom" object number, 0 for none
+};
+
+// Identifiers as format 3 and later name items: the kind's digit, then in
+// format 3 the index of an object, light or camera in 7 digits; a bone's
+// index within its object in 3 digits and its object's last 4 digits. From
+// format 5 on, objects and lights take those laterIdentifiers gives.
+struct Identifiers {
+  std::vector<std::uint32_t> objects;  // index = object number - 1
+  std::vector<std::uint32_t> lights;   // index = light index
+  std::uint32_t object(int number) const { return objects[static_cast<std::size_t>(number) - 1]; }
+  std::uint32_t light(int index) const { return lights[static_cast<std::size_t>(index)]; }
+  std::uint32_t bone(int bone, int number) const {
+    return 0x40000000u + (static_cast<std::uint32_t>(bone) << 16) + (object(number) & 0xffffu);
+  }
 };
 
 // Every item of a scene, in file order, before it is written out.
@@ -94,8 +114,13 @@ struct ScenePlan {
   int pickedObject = 0;
   std::string pickedFileName;
   int childlessObject = 0;
-  std::vector<std::uint32_t> cameraParents;  // format 3: each camera's "ParentItem", 0 for none
+  std::vector<std::uint32_t> cameraParents;  // format 3 and later: each camera's "ParentItem", 0 for none
+  Identifiers ids;                           // format 3 and later
 };
+
+int countLines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
 
 // A number with at most one decimal, as Layout writes simple key values.
 std::string value(Random& random, int range) {
@@ -223,18 +248,58 @@ const char kTail[] =
     "ViewDirection 0.000000 -0.174533 0.000000\nViewZoomFactor 0.640000\nLayoutGrid 3\nGridSize 0.500000\n"
     "ShowMotionPath 1\nShowSafeAreas 0\nShowBGImage 0\nShowFogRadius 0\nShowRedraw 0\nShowFieldChart 0\n\n";
 
-// Format 3 ------------------------------------------------------------------
+// Format 3 and later ---------------------------------------------------------
 
-// Identifiers as format 3 names items: the kind's digit, then the index of an
-// object, light or camera in 7 digits, or a bone's index within its object in
-// 3 digits and its object's index in 4.
-std::uint32_t objectId(int number) { return 0x10000000u + static_cast<std::uint32_t>(number - 1); }
-std::uint32_t lightId(int index) { return 0x20000000u + static_cast<std::uint32_t>(index); }
-std::uint32_t boneId(int bone, int number) {
-  return 0x40000000u + (static_cast<std::uint32_t>(bone) << 16) + static_cast<std::uint32_t>(number - 1);
-}
+constexpr std::uint32_t kFirstObject = 0x10000000u;
+constexpr std::uint32_t kFirstLight = 0x20000000u;
 constexpr std::uint32_t kFirstCamera = 0x30000000u;
 constexpr std::uint32_t kRadiosity = 0x21000000u;  // an "ExcludeLight" value that names no light
+
+// Formats 5 and 8: item lines carry identifiers, every reference names one,
+// and items and the scene-level group have lines of their own.
+bool spellsIdentifiers(const SceneShape& shape) { return shape.format >= 5; }
+
+// Identifiers from format 5 on, from first on: mostly in file order, but
+// some are skipped, as if their items had been deleted, and some items take
+// a later one, as if reusing a deleted item's; the second item always does.
+std::vector<std::uint32_t> laterIdentifiers(std::uint32_t first, int count, std::uint32_t seed,
+                                            std::uint64_t streams) {
+  std::vector<std::uint32_t> ids;
+  std::set<std::uint32_t> taken;  // later ones given ahead of their turn
+  std::uint32_t next = first;
+  auto passTaken = [&] {
+    while (taken.count(next) != 0) ++next;
+  };
+  for (int k = 0; k < count; ++k) {
+    Random random = Random::scattered(seed, streams + static_cast<std::uint64_t>(k));
+    passTaken();
+    if (random.chance(8)) next += 1 + static_cast<std::uint32_t>(random.below(3));
+    passTaken();
+    if (k == 1 || random.chance(5)) {
+      std::uint32_t later = next + 2 + static_cast<std::uint32_t>(random.below(6));
+      while (taken.count(later) != 0) ++later;
+      taken.insert(later);
+      ids.push_back(later);
+    } else {
+      ids.push_back(next++);
+    }
+  }
+  return ids;
+}
+
+// The identifiers of the shape's objects and lights: by position in format
+// 3, from laterIdentifiers from format 5 on.
+Identifiers identifiersOf(const SceneShape& shape) {
+  Identifiers ids;
+  if (spellsIdentifiers(shape)) {
+    ids.objects = laterIdentifiers(kFirstObject, shape.objects, shape.seed, kIdentifierStreams);
+    ids.lights = laterIdentifiers(kFirstLight, shape.lights, shape.seed, kIdentifierStreams + kLightOffset);
+    return ids;
+  }
+  for (int i = 0; i < shape.objects; ++i) ids.objects.push_back(kFirstObject + static_cast<std::uint32_t>(i));
+  for (int j = 0; j < shape.lights; ++j) ids.lights.push_back(kFirstLight + static_cast<std::uint32_t>(j));
+  return ids;
+}
 
 std::string identifier(std::uint32_t id) {
   char text[16];
@@ -243,8 +308,32 @@ std::string identifier(std::uint32_t id) {
 }
 
 // The "ParentItem" value of an item with a parent object.
-std::uint32_t parentId(const ItemPlan& plan) {
-  return plan.parentBone < 0 ? objectId(plan.parent) : boneId(plan.parentBone, plan.parent);
+std::uint32_t parentId(const ScenePlan& scene, const ItemPlan& plan) {
+  return plan.parentBone < 0 ? scene.ids.object(plan.parent) : scene.ids.bone(plan.parentBone, plan.parent);
+}
+
+// How "GoalObject", "MorphTarget" and "UseBonesFrom" name object number:
+// by number in format 3, by identifier from format 5 on.
+std::string objectValue(const SceneShape& shape, const ScenePlan& scene, int number) {
+  return spellsIdentifiers(shape) ? identifier(scene.ids.object(number)) : std::to_string(number);
+}
+
+// An item line: its keyword, from format 5 on its identifier, then rest.
+std::string itemLine(const SceneShape& shape, const std::string& keyword, std::uint32_t id,
+                     const std::string& rest = std::string()) {
+  std::string line = keyword;
+  if (spellsIdentifiers(shape)) line += " " + identifier(id);
+  return rest.empty() ? line : line + " " + rest;
+}
+
+// From format 5 on, an item's own lines after its motion begin with these,
+// a blank line among them.
+const char kItemBlend[] =
+    "CtrlPosItemBlend 1\nCtrlRotItemBlend 1\nCtrlScaleItemBlend 1\n\nPathAlignLookAhead 0.033\n"
+    "PathAlignMaxLookSteps 10\nPathAlignReliableDist 0.001\n";
+
+void appendItemBlend(std::string& out, const SceneShape& shape) {
+  if (spellsIdentifiers(shape)) out += kItemBlend;
 }
 
 // "{ Envelope", the key count, a "Key" line per value (half a second apart,
@@ -304,47 +393,62 @@ void appendPluginBody(std::string& out, const std::string& opening, const std::s
   out += "{ Pose\n  ParentItem " + identifier(named) + "\n  { Keys\n    AddBone\n  }\n}\n\nEndPlugin\n";
 }
 
-// The item line of an object: a loaded file by its layer.
-std::string objectLine3(const ItemPlan& plan) {
-  const std::string loaded = "LoadObject ";
-  if (plan.firstLine.rfind(loaded, 0) != 0) return plan.firstLine;
-  return "LoadObjectLayer " + std::to_string(plan.layer) + " " + plan.firstLine.substr(loaded.size());
+// The item line of an object: a loaded file by its layer, or a null.
+std::string objectLine3(const SceneShape& shape, const ItemPlan& plan, std::uint32_t id) {
+  const std::string loaded = "LoadObject ", null = "AddNullObject ";
+  if (plan.firstLine.rfind(loaded, 0) == 0) {
+    return itemLine(shape, "LoadObjectLayer " + std::to_string(plan.layer), id,
+                    plan.firstLine.substr(loaded.size()));
+  }
+  return itemLine(shape, "AddNullObject", id, plan.firstLine.substr(null.size()));
 }
 
 // A bone from "AddBone" through its parent and IK lines; bone motions hold
 // their rest position.
-void appendBone(std::string& out, const BonePlan& bone, int number) {
+void appendBone(std::string& out, const SceneShape& shape, const ScenePlan& scene, const BonePlan& bone,
+                int index, int number) {
   const std::string length = hundredths(bone.length);
-  out += "AddBone\nBoneName " + bone.name + "\nShowBone 1 1\nBoneRestPosition 0 " + length +
-         " 0\nBoneRestDirection 0 " + bone.pitch + " 0\nBoneRestLength " + length +
-         "\nBoneStrength 1\nScaleBoneStrength 1\n";
+  out += itemLine(shape, "AddBone", scene.ids.bone(index, number)) + "\nBoneName " + bone.name +
+         "\nShowBone 1 1\nBoneRestPosition 0 " + length + " 0\nBoneRestDirection 0 " + bone.pitch +
+         " 0\nBoneRestLength " + length + "\nBoneStrength 1\nScaleBoneStrength 1\n";
   std::vector<std::string> channels[9] = {{"0"}, {length}, {"0"}, {"0"}, {bone.pitch},
                                           {"0"}, {"1"},    {"1"}, {"1"}};
   appendChannels(out, "BoneMotion", channels);
-  out += "LockedChannels 448\nPivotRotation 0 0 0\nParentItem " +
-         identifier(bone.parent < 0 ? objectId(number) : boneId(bone.parent, number)) + "\n";
-  if (bone.goal != 0) out += "GoalObject " + std::to_string(bone.goal) + "\nFullTimeIK 1\nGoalStrength 25\n";
+  out += "LockedChannels 448\n";
+  appendItemBlend(out, shape);
+  out += "PivotRotation 0 0 0\nParentItem " +
+         identifier(bone.parent < 0 ? scene.ids.object(number) : scene.ids.bone(bone.parent, number)) + "\n";
+  if (bone.goal != 0) {
+    out += "GoalObject " + objectValue(shape, scene, bone.goal) + "\nFullTimeIK 1\nGoalStrength 25\n";
+  }
 }
 
-void appendObject3(std::string& out, const SceneShape& shape, const ItemPlan& plan, int number,
-                   int pickedObject) {
+// Format 8's last object ends with a primitive handler's body.
+const char kPrimitiveBody[] =
+    "Plugin PrimitiveHandler 1 Instancer\n  Version 3\n  Generator \"Surface\"\n  Count 0\nEndPlugin\n";
+
+void appendObject3(std::string& out, const SceneShape& shape, const ScenePlan& scene, int number) {
+  const ItemPlan& plan = scene.objects[static_cast<std::size_t>(number) - 1];
   Random random(shape.seed, plan.stream);
-  out += "\n" + objectLine3(plan) + "\nShowObject 6 10\n";
+  const std::uint32_t self = scene.ids.object(number);
+  out += "\n" + objectLine3(shape, plan, self) + "\nShowObject 6 10\n";
   appendMotion3(out, "ObjectMotion", random, plan.keys);
+  appendItemBlend(out, shape);
   if (plan.animated) appendEnvelope3(out, "ObjectDissolve", shape.seed, plan.envelopeStream, 0, 100);
   if (plan.pluginData) {
     // Its own identifier in reference lines, as if it were its own parent.
-    std::string self = identifier(objectId(number));
-    appendPluginBody(out, "Plugin CustomObjHandler 1 RigNotes", "Object_" + std::to_string(number),
-                     objectId(number),
-                     {"ParentItem " + self, "TargetItem " + identifier(objectId(pickedObject)),
-                      "GoalObject " + std::to_string(number), "MorphTarget " + std::to_string(number),
-                      "ExcludeLight " + identifier(lightId(0)), "AddNullObject Notes", "AddBone"});
+    std::string own = objectValue(shape, scene, number);
+    appendPluginBody(
+        out, "Plugin CustomObjHandler 1 RigNotes", "Object_" + std::to_string(number), self,
+        {"ParentItem " + identifier(self), "TargetItem " + identifier(scene.ids.object(scene.pickedObject)),
+         "GoalObject " + own, "MorphTarget " + own, "ExcludeLight " + identifier(scene.ids.light(0)),
+         itemLine(shape, "AddNullObject", self, "Notes"),
+         itemLine(shape, "AddBone", scene.ids.bone(0, number))});
   }
-  if (plan.parent != 0) out += "ParentItem " + identifier(parentId(plan)) + "\n";
-  if (plan.goal != 0) out += "GoalObject " + std::to_string(plan.goal) + "\nGoalStrength 1\n";
+  if (plan.parent != 0) out += "ParentItem " + identifier(parentId(scene, plan)) + "\n";
+  if (plan.goal != 0) out += "GoalObject " + objectValue(shape, scene, plan.goal) + "\nGoalStrength 1\n";
   if (plan.morph != 0) {
-    out += "MorphTarget " + std::to_string(plan.morph) + "\n";
+    out += "MorphTarget " + objectValue(shape, scene, plan.morph) + "\n";
     if (shape.envelopes) {
       appendEnvelope3(out, "MorphAmount", shape.seed, plan.envelopeStream + 1, 0, 100);
     } else {
@@ -352,21 +456,31 @@ void appendObject3(std::string& out, const SceneShape& shape, const ItemPlan& pl
     }
     out += "MorphSurfaces 1\n";
   }
+  if (plan.useBonesFrom != 0) out += "UseBonesFrom " + objectValue(shape, scene, plan.useBonesFrom) + "\n";
   if (!plan.bones.empty()) {
     out += "SubdivisionOrder 2\nBoneFalloffType 6\nFasterBones 1\n";
-    for (const BonePlan& bone : plan.bones) appendBone(out, bone, number);
+    for (std::size_t bone = 0; bone < plan.bones.size(); ++bone) {
+      appendBone(out, shape, scene, plan.bones[bone], static_cast<int>(bone), number);
+    }
   }
   out += "ShadowOptions 7\n";
   for (std::uint32_t light : plan.excludes) out += "ExcludeLight " + identifier(light) + "\n";
+  if (shape.format == 8 && number == static_cast<int>(scene.objects.size())) out += kPrimitiveBody;
 }
 
-void appendLight3(std::string& out, const SceneShape& shape, const ItemPlan& plan, int index,
-                  int pickedObject) {
+// From format 5 on every light is run by the distant light handler, its body
+// a line of its own.
+const char kDistantBody[] = "AngularDiameter 0.5\n";
+
+void appendLight3(std::string& out, const SceneShape& shape, const ScenePlan& scene, int index) {
+  const ItemPlan& plan = scene.lights[static_cast<std::size_t>(index)];
   Random random(shape.seed, plan.stream);
-  out += "\nAddLight\nLightName " + plan.firstLine + "\nShowLight 0 7\n";
+  const std::uint32_t self = scene.ids.light(index);
+  out += "\n" + itemLine(shape, "AddLight", self) + "\nLightName " + plan.firstLine + "\nShowLight 0 7\n";
   appendMotion3(out, "LightMotion", random, plan.keys);
-  if (plan.parent != 0) out += "ParentItem " + identifier(parentId(plan)) + "\n";
-  if (plan.target != 0) out += "TargetItem " + identifier(objectId(plan.target)) + "\n";
+  appendItemBlend(out, shape);
+  if (plan.parent != 0) out += "ParentItem " + identifier(parentId(scene, plan)) + "\n";
+  if (plan.target != 0) out += "TargetItem " + identifier(scene.ids.object(plan.target)) + "\n";
   out += "LightColor 1 1 1\n";
   if (plan.animated) {
     appendEnvelope3(out, "LightIntensity", shape.seed, plan.envelopeStream, 20, 150);
@@ -383,11 +497,12 @@ void appendLight3(std::string& out, const SceneShape& shape, const ItemPlan& pla
   const std::string handler =
       std::string("Plugin LightHandler 1 ") + (plan.distant ? "DistantLight" : "PointLight");
   if (plan.pluginData) {
-    appendPluginBody(out, handler, plan.firstLine, lightId(index),
-                     {"AddLight", "LightName Decoy", "ParentItem " + identifier(lightId(index)),
-                      "TargetItem " + identifier(objectId(pickedObject)), "AddCamera"});
+    appendPluginBody(out, handler, plan.firstLine, self,
+                     {itemLine(shape, "AddLight", self), "LightName Decoy", "ParentItem " + identifier(self),
+                      "TargetItem " + identifier(scene.ids.object(scene.pickedObject)),
+                      itemLine(shape, "AddCamera", kFirstCamera)});
   } else {
-    out += handler + "\nEndPlugin\n";
+    out += handler + "\n" + (spellsIdentifiers(shape) ? kDistantBody : "") + "EndPlugin\n";
   }
 }
 
@@ -396,9 +511,11 @@ void appendLight3(std::string& out, const SceneShape& shape, const ItemPlan& pla
 void appendCamera3(std::string& out, const SceneShape& shape, int index, std::uint32_t parent,
                    std::uint32_t target) {
   Random random(shape.seed, kCameraStreams + static_cast<std::uint64_t>(index));
-  out += "\nAddCamera\nCameraName " +
-         (index == 0 ? std::string("Camera") : "Camera_" + std::to_string(index + 1)) + "\nShowCamera 1 7\n";
+  out += "\n" + itemLine(shape, "AddCamera", kFirstCamera + static_cast<std::uint32_t>(index)) +
+         "\nCameraName " + (index == 0 ? std::string("Camera") : "Camera_" + std::to_string(index + 1)) +
+         "\nShowCamera 1 7\n";
   appendMotion3(out, "CameraMotion", random, 2);
+  appendItemBlend(out, shape);
   if (parent != 0) out += "ParentItem " + identifier(parent) + "\n";
   if (target != 0) out += "TargetItem " + identifier(target) + "\n";
   if (shape.envelopes && index == 0) {
@@ -411,10 +528,34 @@ void appendCamera3(std::string& out, const SceneShape& shape, int index, std::ui
       "FieldRendering 0\nApertureHeight 0.015\nPlugin CameraHandler 1 Perspective\nEndPlugin\n";
 }
 
-// The head after "LWSC" and "3", up to the blank line before the first object.
+// The head after "LWSC" and the format line, up to the blank line before the
+// first object; format 8 adds its buffers.
 const char kHead3[] =
     "\nFirstFrame 1\nLastFrame 60\nFrameStep 1\nPreviewFirstFrame 1\nPreviewLastFrame 60\n"
     "PreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n";
+const char kBufferList[] =
+    "BufferList\n  Buffer 1 \"Final Render\"\n  Buffer 2 \"Alpha\"\n  Buffer 3 \"Depth\"\nEndAttribute\n";
+
+// The scene-level group from format 5 on, after its global light intensity.
+const char kGroupRest[] =
+    "GlobalLensFlareIntensity 1\nEnableLensFlares 1\nEnableShadowMaps 1\nDoubleSidedAreaLights 1\n"
+    "EnableRadiosity 0\nRadiosityType 2\nRadiosityInterpolated 1\nRadiosityTransparency 0\n"
+    "RadiosityIntensity 1\nRadiosityTolerance 0.2928932\nRadiosityRays 64\nSecondaryBounceRays 16\n"
+    "RadiosityMinPixelSpacing 4\nRadiosityMaxPixelSpacing 100\nRadiosityMultiplier 1\nEnableCaustics 0\n"
+    "CausticsIntensity 1\nCausticsAccuracy 100\nCausticsSoftness 20\n";
+
+// The scene-level group, with no blank line: the ambient lines, but in
+// format 8, which begins with the mipmap multiplier; the global light
+// intensity, an envelope or (from format 5 on) a line; the rest from format 5 on.
+void appendGroup(std::string& out, const SceneShape& shape) {
+  out += shape.format == 8 ? "GlobalMipmapMultiplier 1\n" : "AmbientColor 1 1 1\nAmbientIntensity 0.25\n";
+  if (shape.envelopes) {
+    appendEnvelope3(out, "GlobalLightIntensity", shape.seed, kAmbientStream, 50, 150);
+  } else if (spellsIdentifiers(shape)) {
+    out += "GlobalLightIntensity 1\n";
+  }
+  if (spellsIdentifiers(shape)) out += kGroupRest;
+}
 
 // What runs on after the last camera's own lines: render settings, display
 // settings and the graph editor's data.
@@ -428,25 +569,27 @@ const char kTail3[] =
     "ShowFieldChart 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
     "{ GraphEd_Favorites\n}\n{ GraphEd_Expressions\n  Version 1\n}\n";
 
-// The whole scene after its "LWSC" and "3" lines.
+// The whole scene after its "LWSC" and format lines.
 void appendScene3(std::string& out, const SceneShape& shape, const ScenePlan& plan) {
   out += kHead3;
+  if (shape.format == 8) out += kBufferList;
   if (shape.pluginData) {
-    appendPluginBody(out, "Plugin MasterHandler 1 SceneNotes", "Notes", objectId(plan.pickedObject),
-                     {"LoadObjectLayer 1 Objects/Notes.lwo", "AddNullObject Notes", "AmbientColor 1 1 1",
-                      "AddLight", "AddCamera"});
+    const std::uint32_t picked = plan.ids.object(plan.pickedObject);
+    appendPluginBody(
+        out, "Plugin MasterHandler 1 SceneNotes", "Notes", picked,
+        {itemLine(shape, "LoadObjectLayer 1", picked, "Objects/Notes.lwo"),
+         itemLine(shape, "AddNullObject", picked, "Notes"), "AmbientColor 1 1 1",
+         itemLine(shape, "AddLight", plan.ids.light(0)), itemLine(shape, "AddCamera", kFirstCamera)});
   }
   for (std::size_t i = 0; i < plan.objects.size(); ++i) {
-    appendObject3(out, shape, plan.objects[i], static_cast<int>(i) + 1, plan.pickedObject);
+    appendObject3(out, shape, plan, static_cast<int>(i) + 1);
   }
-  out += "\nAmbientColor 1 1 1\nAmbientIntensity 0.25\n";
-  if (shape.envelopes) appendEnvelope3(out, "GlobalLightIntensity", shape.seed, kAmbientStream, 50, 150);
-  for (std::size_t j = 0; j < plan.lights.size(); ++j) {
-    appendLight3(out, shape, plan.lights[j], static_cast<int>(j), plan.pickedObject);
-  }
+  out += "\n";
+  appendGroup(out, shape);
+  for (std::size_t j = 0; j < plan.lights.size(); ++j) appendLight3(out, shape, plan, static_cast<int>(j));
   for (std::size_t k = 0; k < plan.cameraParents.size(); ++k) {
     appendCamera3(out, shape, static_cast<int>(k), plan.cameraParents[k],
-                  k == 0 && shape.references ? objectId(plan.pickedObject) : 0);
+                  k == 0 && shape.references ? plan.ids.object(plan.pickedObject) : 0);
   }
   out += kTail3;
 }
@@ -470,15 +613,20 @@ std::vector<int> branchTree(Random& random, int count, int depth) {
 
 // Lines that appendObject and appendLight write for plan with every layout
 // option off (formats 1 and 2 counted as format 1), or appendObject3 and
-// appendLight3 in format 3: a blank line, the item's lines, a motion of nine
-// channels of five lines and a key line per key, and the blank line after it.
+// appendLight3 in format 3 and later: a blank line, the item's lines, a
+// motion of nine channels of five lines and a key line per key, the blank
+// line after it and, from format 5 on, the blend lines and a light's body.
 int objectLines(const ItemPlan& plan, int format) {
   int parent = plan.parent != 0 ? 1 : 0;
-  return format == 3 ? 3 + 2 + 9 * (5 + plan.keys) + 1 + parent + 1 : 3 + 2 + 2 * plan.keys + 1 + parent + 2;
+  int later = format >= 5 ? countLines(kItemBlend) : 0;
+  return format >= 3 ? 3 + 2 + 9 * (5 + plan.keys) + 1 + later + parent + 1
+                     : 3 + 2 + 2 * plan.keys + 1 + parent + 2;
 }
 int lightLines(const ItemPlan& plan, int format) {
   int parent = plan.parent != 0 ? 1 : 0;
-  return format == 3 ? 4 + 2 + 9 * (5 + plan.keys) + 1 + parent + 7 : 4 + 2 + 2 * plan.keys + 1 + parent + 5;
+  int later = format >= 5 ? countLines(kItemBlend) + countLines(kDistantBody) : 0;
+  return format >= 3 ? 4 + 2 + 9 * (5 + plan.keys) + 1 + later + parent + 7
+                     : 4 + 2 + 2 * plan.keys + 1 + parent + 5;
 }
 
 // The tree's indices in depth-first pre-order, children in creation order.
@@ -509,15 +657,24 @@ std::string shapeProblem(const SceneShape& shape) {
   if (shape.branchLights > shape.lights) return "the branch has more lights than the scene";
   if (shape.branchDepth < 0 || shape.branchDepth > branchObjects - 1)
     return "the branch is too small for its depth";
-  if (shape.format < 1 || shape.format > 3) return "the format is 1, 2 or 3";
+  if (shape.format != 1 && shape.format != 2 && shape.format != 3 && shape.format != 5 && shape.format != 8)
+    return "the format is 1, 2, 3, 5 or 8";
   if (shape.olderLights && shape.format != 1) return "older lights are a format-1 layout";
   if (shape.cameras < 1) return "a scene needs at least one camera";
-  if (shape.format != 3 && (shape.bones != 0 || shape.cameras != 1 || shape.pluginData))
-    return "bones, several cameras and plug-in data are format-3 layouts";
+  if (shape.format < 3 && (shape.bones != 0 || shape.cameras != 1 || shape.pluginData))
+    return "bones, several cameras and plug-in data are layouts of format 3 and later";
   if (shape.bones < 0 || shape.bones > 4096) return "an object has 0 to 4096 bones";
-  // A bone's identifier holds its object's index in 4 hexadecimal digits.
-  if (shape.bones > 0 && shape.objects + branchObjects > 0x10000)
-    return "bones need object indices below 65536, the copies' included";
+  // A bone's identifier holds its object's last 4 hexadecimal digits, which
+  // must differ from every other rigged object's, the copies' included.
+  if (shape.bones > 0) {
+    std::uint32_t highest = kFirstObject + static_cast<std::uint32_t>(shape.objects - 1);
+    if (spellsIdentifiers(shape)) {
+      std::vector<std::uint32_t> ids = identifiersOf(shape).objects;
+      highest = *std::max_element(ids.begin(), ids.end());
+    }
+    if (highest - kFirstObject + static_cast<std::uint32_t>(branchObjects) > 0xffffu)
+      return "bones need object identifiers below 10010000, the copies' included";
+  }
   return std::string();
 }
 
@@ -564,7 +721,7 @@ void planOptions(const SceneShape& shape, ScenePlan& scene, const std::vector<in
     Random layout = Random::scattered(shape.seed, kLayoutStreams + kLightOffset + j);
     plan.animated = shape.envelopes && (j + 1 == scene.lights.size() || layout.chance(50));
     plan.flare = shape.envelopes && (j == 0 || layout.chance(25));
-    plan.distant = (shape.format == 2 || shape.format == 3) && layout.chance(30);
+    plan.distant = shape.format >= 5 || ((shape.format == 2 || shape.format == 3) && layout.chance(30));
     if (!shape.references) continue;
     Random references = Random::scattered(shape.seed, kReferenceStreams + kLightOffset + j);
     if (references.chance(40)) plan.target = referenceFor(references, 0, branchNumbers, objectCount);
@@ -587,9 +744,10 @@ constexpr RigBone kRig[] = {{"Root", -1, false},      {"L_Thigh", 0, false},  {"
                             {"L_Hand", 10, true},     {"R_Hand", 12, true}};
 constexpr int kRigBones = static_cast<int>(sizeof kRig / sizeof kRig[0]);
 
-// Sets format 3's own options from their own streams, after the tree and
-// the options of every format: the rigs, the items hung on bones, the
-// exclusions, the handlers' data and the cameras' parents.
+// Sets the options of format 3 and later from their own streams, after the
+// tree, the identifiers and the options of every format: the rigs, the items
+// hung on bones, the exclusions, whose bones objects use, the handlers' data
+// and the cameras' parents.
 void planFormat3(const SceneShape& shape, ScenePlan& scene, const std::vector<int>& branchNumbers,
                  const std::vector<int>& branchLights) {
   const int objectCount = static_cast<int>(scene.objects.size());
@@ -629,14 +787,27 @@ void planFormat3(const SceneShape& shape, ScenePlan& scene, const std::vector<in
     ItemPlan& plan = scene.objects[static_cast<std::size_t>(number) - 1];
     Random excludes = Random::scattered(shape.seed, kExcludeStreams + static_cast<std::uint64_t>(number));
     if (number == scene.pickedObject) {
-      if (!branchLights.empty()) plan.excludes.push_back(lightId(branchLights.front()));
+      if (!branchLights.empty()) plan.excludes.push_back(scene.ids.light(branchLights.front()));
     } else if (excludes.chance(20)) {
-      plan.excludes.push_back(lightId(
+      plan.excludes.push_back(scene.ids.light(
           !branchLights.empty() && excludes.chance(50)
               ? branchLights[static_cast<std::size_t>(excludes.below(static_cast<int>(branchLights.size())))]
               : excludes.below(lightCount)));
       if (excludes.chance(25)) plan.excludes.push_back(kRadiosity);
     }
+  }
+  // From format 5 on, some objects without bones use a rigged object's, or any other object's.
+  std::vector<int> rigged;
+  for (int number = 1; number <= objectCount; ++number) {
+    if (!scene.objects[static_cast<std::size_t>(number) - 1].bones.empty()) rigged.push_back(number);
+  }
+  for (int number = 1; number <= objectCount && shape.references && shape.format >= 5; ++number) {
+    ItemPlan& plan = scene.objects[static_cast<std::size_t>(number) - 1];
+    Random source = Random::scattered(shape.seed, kBoneSourceStreams + static_cast<std::uint64_t>(number));
+    if (!plan.bones.empty() || !source.chance(20)) continue;
+    plan.useBonesFrom = !rigged.empty()
+                            ? rigged[static_cast<std::size_t>(source.below(static_cast<int>(rigged.size())))]
+                            : referenceFor(source, number, branchNumbers, objectCount);
   }
   for (int number = 1; number <= objectCount && shape.pluginData; ++number) {
     Random data = Random::scattered(shape.seed, kPluginStreams + static_cast<std::uint64_t>(number));
@@ -650,7 +821,9 @@ void planFormat3(const SceneShape& shape, ScenePlan& scene, const std::vector<in
   }
   // The second camera hangs on the branch's last object, later ones on the first camera.
   for (int k = 0; k < shape.cameras; ++k) {
-    scene.cameraParents.push_back(k == 0 ? 0 : k == 1 ? objectId(branchNumbers.back()) : kFirstCamera);
+    scene.cameraParents.push_back(k == 0   ? 0
+                                  : k == 1 ? scene.ids.object(branchNumbers.back())
+                                           : kFirstCamera);
   }
 }
 
@@ -740,7 +913,8 @@ ScenePlan planScene(const SceneShape& shape) {
   std::vector<int> branchNumbers = numberOf;
   std::sort(branchNumbers.begin(), branchNumbers.end());
   planOptions(shape, scene, branchNumbers, backgroundNumbers);
-  if (shape.format == 3) {
+  if (shape.format >= 3) {
+    scene.ids = identifiersOf(shape);
     std::vector<int> branchLights;
     for (int j = 0; j < shape.lights; ++j) {
       if (inBranch[static_cast<std::size_t>(j)]) branchLights.push_back(j);
@@ -760,16 +934,14 @@ ScenePlan planScene(const SceneShape& shape) {
   return scene;
 }
 
-int countLines(const std::string& text) {
-  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
 int planLines(const ScenePlan& plan, const SceneShape& shape) {
   int lines = 2 + countLines(kHead) + 3 + 2 + countLines(kCameraKeys) + 2 + countLines(kTail);
-  if (shape.format == 3) {
-    std::string camera;
-    appendCamera3(camera, shape, 0, 0, 0);
-    lines = 2 + countLines(kHead3) + 3 + countLines(camera) + countLines(kTail3);
+  if (shape.format >= 3) {
+    // The head, the blank line and group after the objects, a camera and the tail.
+    std::string fixed = std::string(kHead3) + (shape.format == 8 ? kBufferList : "") + "\n";
+    appendGroup(fixed, shape);
+    appendCamera3(fixed, shape, 0, 0, 0);
+    lines = 2 + countLines(fixed) + countLines(kTail3) + (shape.format == 8 ? countLines(kPrimitiveBody) : 0);
   }
   for (const ItemPlan& object : plan.objects) lines += objectLines(object, shape.format);
   for (const ItemPlan& light : plan.lights) lines += lightLines(light, shape.format);
@@ -786,7 +958,7 @@ GeneratedScene generateScene(const SceneShape& shape) {
   scene.childlessObject = plan.childlessObject;
   std::string& out = scene.text;
   out += "LWSC\n" + std::to_string(shape.format) + "\n";
-  if (shape.format == 3) {
+  if (shape.format >= 3) {
     appendScene3(out, shape, plan);
     scene.lines = countLines(out);
     return scene;
@@ -829,9 +1001,10 @@ std::optional<SceneShape> shapeForLines(int lines, int branchItems, int branchDe
   shape.branchDepth = branchDepth;
   shape.seed = seed;
   shape.format = format;
-  // About seventeen lines per block (format 3: eighty-eight); settle the
-  // count on the planned length, by whole blocks and then one block at a time.
-  const int blockLines = format == 3 ? 88 : 17;
+  // About seventeen lines per block (format 3: eighty-eight, and seven more
+  // from format 5 on); settle the count on the planned length, by whole
+  // blocks and then one block at a time.
+  const int blockLines = format >= 5 ? 95 : format == 3 ? 88 : 17;
   int items = std::max(2, lines / blockLines);
   for (int attempt = 0; attempt < 64; ++attempt) {
     shape.lights = std::max(shape.branchLights + 1, items / 12);

@@ -17,10 +17,12 @@ const char kUsage[] =
     "scene has about N lines before the lines that the layout options add. Tells the\n"
     "picked object, and an object without children outside the branch, on standard error.\n"
     "Layout options: --envelopes animates values as envelopes, --format 2 writes Layout\n"
-    "5.6's layout and --format 3 the later Layouts' (default 1), --older-lights writes\n"
-    "format-1 lights without ShadowType, --references adds TargetObject (format 3:\n"
-    "TargetItem), GoalObject and MorphTarget lines, and in format 3 ExcludeLight lines.\n"
-    "Format 3 alone: --bones N rigs the picked object with N bones and some other\n"
+    "5.6's layout, --format 3 the later Layouts', and --format 5 or 8 theirs with\n"
+    "identifiers on item lines, not always in file order (default 1); --older-lights\n"
+    "writes format-1 lights without ShadowType, --references adds TargetObject (format\n"
+    "3 and later: TargetItem), GoalObject and MorphTarget lines, from format 3 on\n"
+    "ExcludeLight lines and from format 5 on UseBonesFrom lines.\n"
+    "Format 3 and later: --bones N rigs the picked object with N bones and some other\n"
     "objects with up to N, hanging items on them; --cameras N writes N cameras (default\n"
     "1); --plugin-data writes plug-in bodies whose lines read like scene lines.\n";
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -108,10 +111,31 @@ std::vector<SceneShape> format3Shapes() {
   return shapes;
 }
 
-// Format 3 read from the text alone, by the rules its copy follows: lines in
-// brace blocks and plug-in bodies are nested, never item or reference lines;
-// a block runs to the last non-blank line before the next item of its section
-// or the section's end, and a bone to the next bone or its object's end.
+// Formats 5 and 8 in the layouts of format3Shapes.
+std::vector<SceneShape> laterShapes() {
+  std::vector<SceneShape> shapes;
+  for (int format : {5, 8}) {
+    for (SceneShape shape : format3Shapes()) {
+      shape.format = format;
+      shapes.push_back(shape);
+    }
+  }
+  return shapes;
+}
+
+// Format 3 and the later formats that keep its layout.
+std::vector<SceneShape> familyShapes() {
+  std::vector<SceneShape> shapes = format3Shapes(), later = laterShapes();
+  shapes.insert(shapes.end(), later.begin(), later.end());
+  return shapes;
+}
+
+// Format 3 and later read from the text alone, by the rules their copy
+// follows: lines in brace blocks and plug-in bodies are nested, never item or
+// reference lines; a block runs to the last non-blank line before the next
+// item of its section or the section's end, and a bone to the next bone or
+// its object's end. From format 5 on, items are named by the identifiers
+// their lines spell.
 using ItemKey = std::tuple<char, int, int>;  // 'o', 'l', 'c' or 'b'; index; a bone's object index
 const ItemKey kNoItem{0, 0, 0};
 
@@ -119,13 +143,17 @@ struct Item3 {
   std::size_t first = 0, last = 0;  // line indices
   std::size_t parentLine = 0;       // 0 when it has none
   std::vector<Item3> bones;         // an object's
+  std::uint32_t id = 0;             // from format 5 on, what its line spells; 0 when not 8 hex digits
 };
 
 struct Reading3 {
+  int format = 0;
   std::vector<std::string> lines;  // with their line ends
   std::vector<bool> nested;
   std::vector<std::string> problems;  // nesting left open or closed unopened, items out of order
   std::vector<Item3> objects, lights, cameras;
+  std::size_t group = 0;                  // the scene-level group's first line
+  std::map<std::uint32_t, ItemKey> byId;  // from format 5 on
 };
 
 bool isWord(const std::string& line, const std::string& keyword) {
@@ -140,7 +168,31 @@ bool isReference(const Reading3& scene, std::size_t line) {
   for (const char* keyword : {"ParentItem", "TargetItem", "ExcludeLight", "GoalObject", "MorphTarget"}) {
     if (!scene.nested[line] && isWord(scene.lines[line], keyword)) return true;
   }
-  return false;
+  return scene.format >= 5 && !scene.nested[line] && isWord(scene.lines[line], "UseBonesFrom");
+}
+
+// The identifier token of an item line: the word after its keyword, after
+// the layer for "LoadObjectLayer".
+std::string idToken(const std::string& line) {
+  std::istringstream words(line);
+  std::string keyword, token;
+  words >> keyword >> token;
+  if (keyword == "LoadObjectLayer") words >> token;
+  return token;
+}
+
+// A value of exactly 8 hexadecimal digits, or none.
+std::optional<std::uint32_t> hexValue(const std::string& value) {
+  if (value.size() != 8 || value.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(std::stoul(value, nullptr, 16));
+}
+
+std::string hexText(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(id));
+  return text;
 }
 
 // Items from each of starts to the last non-blank line before the next one or end.
@@ -169,6 +221,7 @@ Reading3 readFormat3(const std::string& text) {
   for (std::size_t at = 0; at < text.size(); at += lines.back().size()) {
     lines.push_back(text.substr(at, std::min(text.find('\n', at), text.size() - 1) + 1 - at));
   }
+  scene.format = lines.size() > 1 ? std::atoi(lines[1].c_str()) : 0;
   int depth = 0;
   bool plugin = false;
   std::vector<std::size_t> starts[4];  // objects, lights, cameras, bones
@@ -197,9 +250,17 @@ Reading3 readFormat3(const std::string& text) {
     scene.problems.push_back("items out of order");
     return scene;
   }
-  std::size_t group = starts[0].empty() ? 0 : starts[0].back();
+  // The group begins at the first AmbientColor after the objects, else with
+  // the last run of non-blank lines before the lights.
+  std::size_t objectsEnd = starts[0].empty() ? 0 : starts[0].back();
+  std::size_t group = objectsEnd;
   while (group < lightsStart && (scene.nested[group] || !isWord(lines[group], "AmbientColor"))) ++group;
-  if (group == lightsStart) scene.problems.push_back("no AmbientColor before the lights");
+  if (group == lightsStart) {
+    while (group > objectsEnd && isBlank(lines[group - 1])) --group;
+    while (group > objectsEnd && !isBlank(lines[group - 1])) --group;
+    if (group == objectsEnd) scene.problems.push_back("no scene-level group before the lights");
+  }
+  scene.group = group;
   scene.objects = blocksFrom(scene, starts[0], group);
   scene.lights = blocksFrom(scene, starts[1], starts[2].front());
   scene.cameras = blocksFrom(scene, starts[2], lines.size());
@@ -215,6 +276,20 @@ Reading3 readFormat3(const std::string& text) {
   std::size_t bonesRead = 0;
   for (const Item3& object : scene.objects) bonesRead += object.bones.size();
   if (bonesRead != starts[3].size()) scene.problems.push_back("a bone outside its object");
+  if (scene.format < 5) return scene;
+  auto identify = [&](Item3& item, const ItemKey& key) {
+    item.id = hexValue(idToken(lines[item.first])).value_or(0);
+    if (!scene.byId.emplace(item.id, key).second) scene.problems.push_back("a repeated identifier");
+  };
+  for (char kind : {'o', 'l', 'c'}) {
+    std::vector<Item3>& items = kind == 'o' ? scene.objects : kind == 'l' ? scene.lights : scene.cameras;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      identify(items[k], {kind, static_cast<int>(k), 0});
+      for (std::size_t b = 0; b < items[k].bones.size(); ++b) {
+        identify(items[k].bones[b], {'b', static_cast<int>(b), static_cast<int>(k)});
+      }
+    }
+  }
   return scene;
 }
 
@@ -223,18 +298,20 @@ ItemKey named(const Reading3& scene, std::size_t i) {
   const std::string& line = scene.lines[i];
   std::string value = line.substr(std::min(line.find(' '), line.size() - 1) + 1);
   int objects = static_cast<int>(scene.objects.size());
-  if (isWord(line, "GoalObject") || isWord(line, "MorphTarget")) {
+  if (scene.format < 5 && (isWord(line, "GoalObject") || isWord(line, "MorphTarget"))) {
     int number = std::atoi(value.c_str());
     return number >= 1 && number <= objects ? ItemKey{'o', number - 1, 0} : kNoItem;
   }
-  if (value.size() < 8 || value.find_first_not_of("0123456789abcdefABCDEF") < 8 ||
-      value.find_first_not_of(" \t\r\n", 8) != std::string::npos) {
-    return kNoItem;
-  }
-  unsigned long id = std::stoul(value.substr(0, 8), nullptr, 16);
+  std::optional<std::uint32_t> spelled = hexValue(value.substr(0, value.find_last_not_of(" \t\r\n") + 1));
+  if (!spelled) return kNoItem;
+  std::uint32_t id = *spelled;
   int kind = static_cast<int>(id >> 28), index = static_cast<int>(id & 0xfffffff);
   int bone = index >> 16, object = index & 0xffff;
   if (isWord(line, "ExcludeLight") && kind != 2) return kNoItem;
+  if (scene.format >= 5) {
+    auto found = scene.byId.find(id);
+    return found != scene.byId.end() ? found->second : kNoItem;
+  }
   if (kind == 1 && index < objects) return {'o', index, 0};
   if (kind == 2 && index < static_cast<int>(scene.lights.size())) return {'l', index, 0};
   if (kind == 3 && index < static_cast<int>(scene.cameras.size())) return {'c', index, 0};
@@ -282,34 +359,62 @@ std::pair<std::vector<ItemKey>, int> branch3(const Reading3& scene, int picked) 
 // rules: each copy after a new blank line, the objects' after the last object
 // block, the lights' after the last light block, in copy order; each reference
 // into the branch, but the picked object's own parent line, names the copy.
-std::string expectedCopy3(const std::string& text, int picked) {
-  Reading3 scene = readFormat3(text);
-  std::map<ItemKey, int> copyIndex;  // of each object and light of the branch
-  std::vector<const Item3*> copies[2];
+// From format 5 on, copies take the identifiers after the highest saved one
+// of their kind, spelled on their item lines and their bones'.
+std::string expectedCopy3(const Reading3& scene, int picked) {
+  const bool spelled = scene.format >= 5;
+  std::uint32_t nextId[2] = {0x10000000u + static_cast<std::uint32_t>(scene.objects.size()),
+                             0x20000000u + static_cast<std::uint32_t>(scene.lights.size())};
+  for (int light = 0; light < 2 && spelled; ++light) {
+    for (const Item3& item : light ? scene.lights : scene.objects)
+      nextId[light] = std::max(nextId[light], item.id + 1);
+  }
+  struct Copy {
+    int index;  // among items of its kind, the saved ones first
+    std::uint32_t id;
+  };
+  std::map<ItemKey, Copy> copyOf;  // each object and light of the branch
+  std::vector<std::pair<const Item3*, ItemKey>> copies[2];
   for (const ItemKey& item : branch3(scene, picked - 1).first) {
     bool light = std::get<0>(item) == 'l';
     const std::vector<Item3>& saved = light ? scene.lights : scene.objects;
-    copyIndex[item] = static_cast<int>(saved.size() + copies[light].size());
-    copies[light].push_back(&saved[static_cast<std::size_t>(std::get<1>(item))]);
+    copyOf[item] = Copy{static_cast<int>(saved.size() + copies[light].size()), nextId[light]++};
+    copies[light].emplace_back(&saved[static_cast<std::size_t>(std::get<1>(item))], item);
   }
-  auto copyOf = [&](const Item3& item) {
+  // A bone's identifier with the last 4 digits of object's.
+  auto onObject = [](std::uint32_t bone, std::uint32_t object) {
+    return 0x40000000u | (bone & 0x0fff0000u) | (object & 0xffffu);
+  };
+  // line with id in place of the identifier it spells.
+  auto respelled = [](const std::string& line, std::uint32_t id) {
+    std::size_t at = line.find(' ') + 1;
+    if (isWord(line, "LoadObjectLayer")) at = line.find(' ', at) + 1;
+    return line.substr(0, at) + hexText(id) + line.substr(at + 8);
+  };
+  auto copyText = [&](const Item3& item, const ItemKey& key) {
+    const Copy& own = copyOf.at(key);
     std::string out = scene.lines[0].substr(4);  // "LWSC"'s line end
     for (std::size_t i = item.first; i <= item.last; ++i) {
       const std::string& line = scene.lines[i];
+      bool boneLine = std::any_of(item.bones.begin(), item.bones.end(),
+                                  [&](const Item3& bone) { return bone.first == i; });
+      if (spelled && (i == item.first || boneLine)) {
+        out +=
+            respelled(line, i == item.first ? own.id : onObject(hexValue(idToken(line)).value_or(0), own.id));
+        continue;
+      }
       auto [kind, index, object] = isReference(scene, i) ? named(scene, i) : kNoItem;
-      auto copy = copyIndex.find(kind == 'b' ? ItemKey{'o', object, 0} : ItemKey{kind, index, 0});
-      if (copy == copyIndex.end() || (&item == copies[0].front() && i == item.parentLine)) {
+      auto copy = copyOf.find(kind == 'b' ? ItemKey{'o', object, 0} : ItemKey{kind, index, 0});
+      if (copy == copyOf.end() || (&item == copies[0].front().first && i == item.parentLine)) {
         out += line;
         continue;
       }
-      char value[16];
-      unsigned base = kind == 'l'   ? 0x20000000u
-                      : kind == 'o' ? 0x10000000u
-                                    : 0x40000000u + (unsigned(index) << 16);
-      std::snprintf(value, sizeof value, "%08x", base + static_cast<unsigned>(copy->second));
-      std::string written = isWord(line, "GoalObject") || isWord(line, "MorphTarget")
-                                ? std::to_string(copy->second + 1)
-                                : value;
+      std::string value = line.substr(line.find(' ') + 1);
+      std::string written =
+          !spelled && (isWord(line, "GoalObject") || isWord(line, "MorphTarget"))
+              ? std::to_string(copy->second.index + 1)
+              : hexText(kind == 'b' ? onObject(*hexValue(value.substr(0, 8)), copy->second.id)
+                                    : copy->second.id);
       out += line.substr(0, line.find(' ')) + " " + written + line.substr(line.find_last_not_of("\r\n") + 1);
     }
     return out;
@@ -320,10 +425,14 @@ std::string expectedCopy3(const std::string& text, int picked) {
     for (int light = 0; light < 2; ++light) {
       const std::vector<Item3>& saved = light ? scene.lights : scene.objects;
       if (saved.empty() || i != saved.back().last) continue;
-      for (const Item3* item : copies[light]) out += copyOf(*item);
+      for (const auto& [item, key] : copies[light]) out += copyText(*item, key);
     }
   }
   return out;
+}
+
+std::string expectedCopy3(const std::string& text, int picked) {
+  return expectedCopy3(readFormat3(text), picked);
 }
 
 // Where got parts from expected, in one line rather than as a diff of long texts.
@@ -437,11 +546,12 @@ TEST(SceneGeneratorTest, TheChildlessObjectHasNoChildrenAndCopiesAlone) {
     EXPECT_EQ(host.messages(), std::vector<standin::ShownMessage>{}) << i;
     EXPECT_EQ(sceneText(*list), withObjectCopied(scene.text, scene.childlessObject)) << i;
   }
-  // Format 3: no object or light hangs on it or on its bones, and its copy, bones and all, is the rules'.
-  std::vector<SceneShape> shapes = format3Shapes();
+  // Format 3 and later: no object or light hangs on it or on its bones, and
+  // its copy, bones and all, is the rules'.
+  std::vector<SceneShape> shapes = familyShapes();
   for (std::size_t i = 0; i < shapes.size(); ++i) {
     GeneratedScene scene = generateScene(shapes[i]);
-    EXPECT_EQ(scene.childlessObject != 0, hasOne[i / 4]) << i;
+    EXPECT_EQ(scene.childlessObject != 0, hasOne[i / 4 % std::size(kShapes)]) << i;
     if (scene.childlessObject == 0) continue;
     EXPECT_EQ(branch3(readFormat3(scene.text), scene.childlessObject - 1).first.size(), 1u) << i;
     testing::CopyResult copied = testing::copyBranch(scene.text, scene.childlessObject);
@@ -468,14 +578,18 @@ TEST(SceneGeneratorTest, ShapesForALineCount) {
       EXPECT_EQ(shape->branchLights, branch / 10);
       EXPECT_EQ(shape->branchDepth, 4);
       EXPECT_LT(std::abs(generateScene(*shape).lines - lines), 17) << lines << " " << branch;
-      // Format 3, within one of its longer blocks; its lines hold fewer items.
-      std::optional<SceneShape> later = shapeForLines(lines, branch, 4, 1, 3);
-      // A hundred items take some 9,000 lines in format 3.
-      ASSERT_EQ(later.has_value(), lines != 2000 || branch != 100) << lines << " " << branch;
-      if (!later) continue;
-      EXPECT_EQ(later->format, 3);
-      EXPECT_LT(later->objects + later->lights, shape->objects + shape->lights) << lines << " " << branch;
-      EXPECT_LT(std::abs(generateScene(*later).lines - lines), 88) << lines << " " << branch;
+      // Format 3 and later, within one of their longer blocks; their lines hold fewer items.
+      for (int format : {3, 5, 8}) {
+        std::optional<SceneShape> later = shapeForLines(lines, branch, 4, 1, format);
+        // A hundred items take some 9,000 lines in format 3.
+        ASSERT_EQ(later.has_value(), lines != 2000 || branch != 100)
+            << lines << " " << branch << " " << format;
+        if (!later) continue;
+        EXPECT_EQ(later->format, format);
+        EXPECT_LT(later->objects + later->lights, shape->objects + shape->lights) << lines << " " << branch;
+        EXPECT_LT(std::abs(generateScene(*later).lines - lines), format == 3 ? 88 : 95)
+            << lines << " " << branch << " " << format;
+      }
     }
   }
   EXPECT_FALSE(shapeForLines(2000, 1000, 4).has_value());
@@ -504,6 +618,17 @@ TEST(SceneGeneratorTest, ImpossibleShapesAreRefused) {
   EXPECT_EQ(shapeProblem({65533, 1, 3, 0, 2, 1, false, 3, false, false, 1}), "");
   EXPECT_NE(shapeProblem({65534, 1, 3, 0, 2, 1, false, 3, false, false, 1}), "");
   EXPECT_EQ(shapeProblem({65534, 1, 3, 0, 2, 1, false, 3}), "");
+  // Formats 5 and 8 take every option of format 3; formats 4, 6 and 7 are not written.
+  for (int format : {5, 8}) {
+    EXPECT_EQ(shapeProblem({5, 1, 3, 0, 2, 1, true, format, false, true, 4096, 3, true}), "") << format;
+    EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, format, true}), "") << format;  // older lights
+  }
+  for (int format : {4, 6, 7, 9}) EXPECT_NE(shapeProblem({5, 1, 3, 0, 2, 1, false, format}), "") << format;
+  // Skipped and reused identifiers leave fewer objects room for bones than format 3's.
+  EXPECT_EQ(shapeProblem({50000, 1, 3, 0, 2, 1, false, 5, false, false, 1}), "");
+  EXPECT_NE(shapeProblem({65000, 1, 3, 0, 2, 1, false, 5, false, false, 1}), "");
+  EXPECT_EQ(shapeProblem({65000, 1, 3, 0, 2, 1, false, 3, false, false, 1}), "");
+  EXPECT_EQ(shapeProblem({65000, 1, 3, 0, 2, 1, false, 5}), "");
 }
 
 // The scenes of the layout options, read from the text alone: an item's block
@@ -777,19 +902,32 @@ TEST(SceneGeneratorTest, ARunCopiesTheBranchInEveryLayout) {
       }
     }
   }
-  // Format 3: the whole text, as the copy's rules give it.
-  for (const SceneShape& shape : format3Shapes()) {
+  // Format 3 and later: the whole text, as the copy's rules give it; from
+  // format 5 on, picked at the first three child objects of the picked object too.
+  for (const SceneShape& shape : familyShapes()) {
     GeneratedScene generated = generateScene(shape);
-    testing::CopyResult copied = testing::copyBranch(generated.text, generated.pickedObject);
-    ASSERT_EQ(copied.result, 1) << describe(shape);
-    EXPECT_EQ(copied.messages, std::vector<standin::ShownMessage>{}) << describe(shape);
-    EXPECT_EQ(firstDifference(copied.text, expectedCopy3(generated.text, generated.pickedObject)), "")
+    std::vector<int> picks{generated.pickedObject};
+    Reading3 scene = readFormat3(generated.text);
+    for (std::size_t k = 0; k < scene.objects.size() && shape.format >= 5 && picks.size() < 4; ++k) {
+      if (parentOf(scene, scene.objects[k]) == ItemKey{'o', generated.pickedObject - 1, 0}) {
+        picks.push_back(static_cast<int>(k) + 1);
+      }
+    }
+    EXPECT_EQ(picks.size() > 1, shape.format >= 5 && shape.branchItems - shape.branchLights > 1)
         << describe(shape);
+    for (int pick : picks) {
+      testing::CopyResult copied = testing::copyBranch(generated.text, pick);
+      ASSERT_EQ(copied.result, 1) << describe(shape) << ", object " << pick;
+      EXPECT_EQ(copied.messages, std::vector<standin::ShownMessage>{})
+          << describe(shape) << ", object " << pick;
+      EXPECT_EQ(firstDifference(copied.text, expectedCopy3(scene, pick)), "")
+          << describe(shape) << ", object " << pick;
+    }
   }
 }
 
-TEST(SceneGeneratorTest, Format3ScenesAreBalancedAndInLayoutsOrder) {
-  for (const SceneShape& shape : format3Shapes()) {
+TEST(SceneGeneratorTest, Format3AndLaterScenesAreBalancedAndInLayoutsOrder) {
+  for (const SceneShape& shape : familyShapes()) {
     GeneratedScene generated = generateScene(shape);
     Reading3 scene = readFormat3(generated.text);
     const std::vector<std::string>& lines = scene.lines;
@@ -799,7 +937,7 @@ TEST(SceneGeneratorTest, Format3ScenesAreBalancedAndInLayoutsOrder) {
     ASSERT_EQ(scene.cameras.size(), static_cast<std::size_t>(shape.cameras)) << describe(shape);
     EXPECT_EQ(generated.lines, static_cast<int>(lines.size())) << describe(shape);
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
-              (std::vector<std::string>{"LWSC\n", "3\n", "\n"}));
+              (std::vector<std::string>{"LWSC\n", std::to_string(shape.format) + "\n", "\n"}));
     // A blank line before every item line, none before a bone line; each section closed by one.
     for (const std::vector<Item3>* items : {&scene.objects, &scene.lights, &scene.cameras}) {
       for (const Item3& item : *items) {
@@ -808,7 +946,9 @@ TEST(SceneGeneratorTest, Format3ScenesAreBalancedAndInLayoutsOrder) {
       }
     }
     EXPECT_EQ(lines[scene.objects.back().last + 1] + lines[scene.objects.back().last + 2],
-              "\nAmbientColor 1 1 1\n");
+              shape.format == 8 ? "\nGlobalMipmapMultiplier 1\n" : "\nAmbientColor 1 1 1\n")
+        << describe(shape);
+    EXPECT_EQ(scene.group, scene.objects.back().last + 2) << describe(shape);
     EXPECT_EQ(lines[scene.lights.back().last] + lines[scene.lights.back().last + 1], "EndPlugin\n\n");
     EXPECT_EQ(lines.back(), "}\n") << describe(shape);
     // Every channel and animated value opens its envelope; plug-in data holds lookalikes of item lines.
@@ -825,9 +965,9 @@ TEST(SceneGeneratorTest, Format3ScenesAreBalancedAndInLayoutsOrder) {
   }
 }
 
-TEST(SceneGeneratorTest, Format3IdentifiersNameItemsOfTheScene) {
-  int onBones = 0, goals = 0, exclusions = 0;
-  for (const SceneShape& shape : format3Shapes()) {
+TEST(SceneGeneratorTest, Format3AndLaterIdentifiersNameItemsOfTheScene) {
+  int onBones = 0, goals = 0, exclusions = 0, boneSources = 0;
+  for (const SceneShape& shape : familyShapes()) {
     GeneratedScene generated = generateScene(shape);
     Reading3 scene = readFormat3(generated.text);
     for (char kind : {'o', 'l', 'c'}) {
@@ -846,6 +986,7 @@ TEST(SceneGeneratorTest, Format3IdentifiersNameItemsOfTheScene) {
           bool exclusion = isWord(scene.lines[i], "ExcludeLight");
           exclusions += exclusion ? 1 : 0;
           goals += isWord(scene.lines[i], "GoalObject") && i >= bonesFirst ? 1 : 0;
+          boneSources += isWord(scene.lines[i], "UseBonesFrom") ? 1 : 0;
           EXPECT_TRUE(exclusion ? std::get<0>(target) == 'l' || scene.lines[i] == "ExcludeLight 21000000\n"
                                 : target != kNoItem)
               << describe(shape) << ", line " << i + 1 << ": " << scene.lines[i];
@@ -868,10 +1009,11 @@ TEST(SceneGeneratorTest, Format3IdentifiersNameItemsOfTheScene) {
   EXPECT_GT(onBones, 0);
   EXPECT_GT(goals, 0);
   EXPECT_GT(exclusions, 0);
+  EXPECT_GT(boneSources, 0);
 }
 
-TEST(SceneGeneratorTest, Format3KeepsTheTreeAndThePicks) {
-  for (const SceneShape& shape : format3Shapes()) {
+TEST(SceneGeneratorTest, Format3AndLaterKeepTheTreeAndThePicks) {
+  for (const SceneShape& shape : familyShapes()) {
     SceneShape plainShape{shape.objects,      shape.lights,      shape.branchItems,
                           shape.branchLights, shape.branchDepth, shape.seed};
     GeneratedScene plain = generateScene(plainShape), generated = generateScene(shape);
@@ -884,10 +1026,21 @@ TEST(SceneGeneratorTest, Format3KeepsTheTreeAndThePicks) {
     EXPECT_EQ(lightParents, parentsOf(before.lights)) << describe(shape);
     EXPECT_EQ(generated.pickedObject, plain.pickedObject) << describe(shape);
     EXPECT_EQ(generated.childlessObject, plain.childlessObject) << describe(shape);
-    std::string pickedLine = "LoadObjectLayer 1 " + generated.pickedFileName + "\n";
-    EXPECT_EQ(scene.lines[scene.objects[static_cast<std::size_t>(generated.pickedObject) - 1].first],
-              pickedLine);
-    EXPECT_EQ(std::count(scene.lines.begin(), scene.lines.end(), pickedLine), 1) << describe(shape);
+    // The host names the picked object by the file after its layer and identifier, unique in the scene.
+    const Item3& picked = scene.objects[static_cast<std::size_t>(generated.pickedObject) - 1];
+    EXPECT_EQ(scene.lines[picked.first], "LoadObjectLayer 1 " +
+                                             (shape.format >= 5 ? hexText(picked.id) + " " : "") +
+                                             generated.pickedFileName + "\n")
+        << describe(shape);
+    const std::string fileName = " " + generated.pickedFileName + "\n";
+    EXPECT_EQ(std::count_if(scene.lines.begin(), scene.lines.end(),
+                            [&](const std::string& line) {
+                              return line.size() >= fileName.size() &&
+                                     line.compare(line.size() - fileName.size(), fileName.size(), fileName) ==
+                                         0;
+                            }),
+              1)
+        << describe(shape);
     auto [order, depth] = branch3(scene, generated.pickedObject - 1);
     auto lights = std::count_if(order.begin(), order.end(),
                                 [](const ItemKey& item) { return std::get<0>(item) == 'l'; });
@@ -898,6 +1051,123 @@ TEST(SceneGeneratorTest, Format3KeepsTheTreeAndThePicks) {
     SceneShape reseeded = shape;
     reseeded.seed += 100;
     EXPECT_NE(generateScene(reseeded).text, generated.text) << describe(shape);
+  }
+}
+
+TEST(SceneGeneratorTest, LaterFormatsSpellAnIdentifierOfItsOwnOnEveryItemLine) {
+  int objectGaps = 0, lightsOutOfOrder = 0;
+  for (const SceneShape& shape : laterShapes()) {
+    GeneratedScene generated = generateScene(shape);
+    Reading3 scene = readFormat3(generated.text);
+    EXPECT_EQ(scene.problems, std::vector<std::string>{}) << describe(shape);
+    // 8 lowercase hexadecimal digits, the first the item's kind.
+    auto spells = [&](const Item3& item, char kind) {
+      std::string token = idToken(scene.lines[item.first]);
+      EXPECT_TRUE(token.size() == 8 && token.find_first_not_of("0123456789abcdef") == std::string::npos &&
+                  token[0] == kind)
+          << describe(shape) << ", line " << item.first + 1 << ": " << scene.lines[item.first];
+    };
+    std::vector<std::uint32_t> objectIds, lightIds;
+    for (const Item3& object : scene.objects) {
+      spells(object, '1');
+      objectIds.push_back(object.id);
+      // A bone: its number in 3 digits, then its object's last 4.
+      for (std::size_t b = 0; b < object.bones.size(); ++b) {
+        spells(object.bones[b], '4');
+        EXPECT_EQ(object.bones[b].id,
+                  0x40000000u | static_cast<std::uint32_t>(b) << 16 | (object.id & 0xffffu))
+            << describe(shape);
+      }
+    }
+    for (const Item3& light : scene.lights) {
+      spells(light, '2');
+      lightIds.push_back(light.id);
+    }
+    for (const Item3& camera : scene.cameras) spells(camera, '3');
+    // Not in file order: the second object's comes after the third's.
+    ASSERT_GE(objectIds.size(), 3u) << describe(shape);
+    EXPECT_GT(objectIds[1], objectIds[2]) << describe(shape);
+    auto [low, high] = std::minmax_element(objectIds.begin(), objectIds.end());
+    objectGaps += *high - *low + 1 > objectIds.size() ? 1 : 0;
+    lightsOutOfOrder += std::is_sorted(lightIds.begin(), lightIds.end()) ? 0 : 1;
+  }
+  EXPECT_GT(objectGaps, 0);
+  EXPECT_GT(lightsOutOfOrder, 0);
+}
+
+// Whether the lines first to last hold run, one line after another.
+bool holdsRun(const Reading3& scene, std::size_t first, std::size_t last,
+              const std::vector<std::string>& run) {
+  auto end = scene.lines.begin() + static_cast<long>(last) + 1;
+  return std::search(scene.lines.begin() + static_cast<long>(first), end, run.begin(), run.end()) != end;
+}
+
+// The plug-in line that opens the body an item's block ends with, or 0.
+std::size_t closingPlugin(const Reading3& scene, const Item3& item) {
+  if (scene.lines[item.last] != "EndPlugin\n") return 0;
+  std::size_t at = item.last - 1;
+  while (at > item.first && scene.nested[at]) --at;
+  return isWord(scene.lines[at], "Plugin") ? at : 0;
+}
+
+TEST(SceneGeneratorTest, LaterFormatsWriteTheirOwnLinesWhereLayoutDoes) {
+  const std::vector<std::string> blend = {"CtrlScaleItemBlend 1\n", "\n", "PathAlignLookAhead 0.033\n",
+                                          "PathAlignMaxLookSteps 10\n"};
+  for (const SceneShape& shape : laterShapes()) {
+    Reading3 scene = readFormat3(generateScene(shape).text);
+    const std::vector<std::string>& lines = scene.lines;
+    ASSERT_EQ(scene.problems, std::vector<std::string>{}) << describe(shape);
+    // A blank line inside every item's own lines, a rigged object's before its bones.
+    for (const std::vector<Item3>* items : {&scene.objects, &scene.lights, &scene.cameras}) {
+      for (const Item3& item : *items) {
+        std::size_t own = item.bones.empty() ? item.last : item.bones.front().first - 1;
+        EXPECT_TRUE(holdsRun(scene, item.first, own, blend))
+            << describe(shape) << ", line " << item.first + 1;
+        for (const Item3& bone : item.bones) {
+          EXPECT_TRUE(holdsRun(scene, bone.first, bone.last, blend))
+              << describe(shape) << ", line " << bone.first + 1;
+        }
+      }
+    }
+    // Every light ends with the distant light handler and a body.
+    for (const Item3& light : scene.lights) {
+      std::size_t plugin = closingPlugin(scene, light);
+      EXPECT_EQ(lines[plugin], "Plugin LightHandler 1 DistantLight\n")
+          << describe(shape) << ", line " << light.last + 1;
+      EXPECT_LT(plugin + 1, light.last) << describe(shape);
+    }
+    // The scene-level group: 20 to 30 lines without a blank one, between blank lines.
+    std::size_t groupEnd = scene.lights.front().first - 1;
+    EXPECT_TRUE(lines[scene.group - 1] == "\n" && lines[groupEnd] == "\n") << describe(shape);
+    EXPECT_GE(groupEnd - scene.group, 20u) << describe(shape);
+    EXPECT_LE(groupEnd - scene.group, 30u) << describe(shape);
+    EXPECT_EQ(std::count(lines.begin() + static_cast<long>(scene.group),
+                         lines.begin() + static_cast<long>(groupEnd), "\n"),
+              0)
+        << describe(shape);
+    EXPECT_EQ(lines[scene.group], shape.format == 8 ? "GlobalMipmapMultiplier 1\n" : "AmbientColor 1 1 1\n");
+    int ambient = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ambient += !scene.nested[i] && isWord(lines[i], "AmbientColor") ? 1 : 0;
+    }
+    EXPECT_EQ(ambient, shape.format == 8 ? 0 : 1) << describe(shape);
+    // Format 8 lists buffers in the head and ends its last object with a primitive handler's body.
+    auto bufferList = std::find(lines.begin(), lines.end(), "BufferList\n");
+    auto endAttribute = std::find(bufferList, lines.end(), "EndAttribute\n");
+    std::size_t lastPlugin = closingPlugin(scene, scene.objects.back());
+    if (shape.format == 8) {
+      EXPECT_LT(endAttribute, lines.begin() + static_cast<long>(scene.objects.front().first))
+          << describe(shape);
+      EXPECT_TRUE(begins(lines[lastPlugin], "Plugin PrimitiveHandler 1 ")) << describe(shape);
+    } else {
+      EXPECT_EQ(bufferList, lines.end()) << describe(shape);
+      EXPECT_TRUE(lastPlugin == 0 || !begins(lines[lastPlugin], "Plugin PrimitiveHandler"))
+          << describe(shape);
+    }
+    // Scene-level lines name the current items by position.
+    for (const char* current : {"CurrentObject 0\n", "CurrentLight 0\n", "CurrentCamera 0\n"}) {
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), current), 1) << describe(shape) << ": " << current;
+    }
   }
 }
 
