@@ -762,12 +762,17 @@ void registerCase(int lines, int branch, const char* variant = "") {
   gCases.push_back(std::move(c));
 }
 
+// Each size's variants run one after another, so that the formats compared
+// are timed with the heap in the same state, not after every larger case.
 void registerCases() {
-  for (const char* variant : {"", kFormat2, kReferences, kFormat3, kFormat5}) {
-    for (int lines : kSceneLines) {
-      for (int branch : kBranchItems) registerCase(lines, branch, variant);
+  const char* const variants[] = {"", kFormat2, kReferences, kFormat3, kFormat5};
+  for (int lines : kSceneLines) {
+    for (int branch : kBranchItems) {
+      for (const char* variant : variants) registerCase(lines, branch, variant);
     }
-    for (const auto& [lines, branch] : kLargeCases) registerCase(lines, branch, variant);
+  }
+  for (const auto& [lines, branch] : kLargeCases) {
+    for (const char* variant : variants) registerCase(lines, branch, variant);
   }
 }
 
