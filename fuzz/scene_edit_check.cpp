@@ -136,12 +136,91 @@ bool namesByIdentifier(std::string_view keyword) {
 
 bool isLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
-// What a format-3 rewrite writes after keyword: 8 lowercase hexadecimal
-// digits for an identifier, an object's index plus one in decimal.
-bool isRewrittenValue(std::string_view keyword, std::string_view value) {
-  if (namesByIdentifier(keyword))
+// How a reference line names an item: by identifier, by an object's index plus one, or not at all.
+enum class Notation : std::uint8_t { kNone, kIdentifier, kNumber };
+
+// What a rewrite writes in a notation: 8 lowercase hexadecimal digits for an
+// identifier, an object's index plus one in decimal.
+bool isWrittenValue(Notation notation, std::string_view value) {
+  if (notation == Notation::kIdentifier)
     return value.size() == 8 && std::all_of(value.begin(), value.end(), isLowerHex);
-  return !beginsWith(value, "-") && value != "0" && isFormattedInt32(value);
+  return notation == Notation::kNumber && !beginsWith(value, "-") && value != "0" && isFormattedInt32(value);
+}
+
+// What a format-3 rewrite writes after keyword.
+bool isRewrittenValue(std::string_view keyword, std::string_view value) {
+  return isWrittenValue(namesByIdentifier(keyword) ? Notation::kIdentifier : Notation::kNumber, value);
+}
+
+// The notation of the format-3 reference keyword a piece begins with.
+Notation notation3(std::string_view piece) {
+  std::string_view keyword = referenceKeyword3(piece);
+  if (keyword.empty()) return Notation::kNone;
+  return namesByIdentifier(keyword) ? Notation::kIdentifier : Notation::kNumber;
+}
+
+// Formats 4 to 8 keep format 3's layout and spell identifiers on item lines.
+bool isLaterFormat(int format) { return format >= 4 && format <= 8; }
+
+// The reference keywords of formats 4 to 8 and how format 4, and formats 5 to
+// 8, name an item on each; kNone leaves the line as it stands.
+struct LaterKeyword {
+  std::string_view keyword;
+  Notation format4;
+  Notation later;
+};
+constexpr LaterKeyword kLaterKeywords[] = {{"ParentItem", Notation::kIdentifier, Notation::kIdentifier},
+                                           {"TargetItem", Notation::kIdentifier, Notation::kIdentifier},
+                                           {"ExcludeLight", Notation::kIdentifier, Notation::kIdentifier},
+                                           {"GoalObject", Notation::kIdentifier, Notation::kIdentifier},
+                                           {"MorphTarget", Notation::kNumber, Notation::kIdentifier},
+                                           {"UseBonesFrom", Notation::kNone, Notation::kIdentifier}};
+
+// The reference keyword of a format from 4 to 8 that a piece begins with as a
+// whole word, and its notation; an empty keyword for none.
+std::pair<std::string_view, Notation> laterReference(int format, std::string_view piece) {
+  for (const LaterKeyword& each : kLaterKeywords) {
+    if (!beginsWithWord(piece, each.keyword)) continue;
+    Notation notation = format == 4 ? each.format4 : each.later;
+    if (notation != Notation::kNone) return {each.keyword, notation};
+  }
+  return {std::string_view{}, Notation::kNone};
+}
+
+// Item line keywords from format 3 on, each with its items' first identifier digit.
+constexpr std::pair<std::string_view, int> kItemKeywords[] = {{"LoadObjectLayer", 1}, {"LoadObject", 1},
+                                                              {"AddNullObject", 1},   {"AddLight", 2},
+                                                              {"AddCamera", 3},       {"AddBone", 4}};
+
+// Where a format 4 to 8 item line spells its identifier: the token after its
+// keyword and one space (on "LoadObjectLayer", after the layer number and one
+// space), up to a space, tab, CR, LF or the piece's end. size 0 for none.
+struct IdentifierToken {
+  std::size_t at = 0;
+  std::size_t size = 0;
+  int kind = 0;  // the first digit the keyword calls for
+};
+
+IdentifierToken identifierToken(std::string_view piece) {
+  for (const auto& [keyword, kind] : kItemKeywords) {
+    if (!beginsWithWord(piece, keyword)) continue;
+    std::size_t at = keyword.size() + 1;
+    if (piece.size() < at || piece[at - 1] != ' ') return {};
+    if (keyword == "LoadObjectLayer") {
+      std::size_t layerEnd = piece.find_first_of(" \t\r\n", at);
+      if (layerEnd == std::string_view::npos || piece[layerEnd] != ' ') return {};
+      at = layerEnd + 1;
+    }
+    std::size_t end = std::min(piece.find_first_of(" \t\r\n", at), piece.size());
+    return IdentifierToken{at, end - at, kind};
+  }
+  return {};
+}
+
+// An item line with its identifier's 8 bytes taken out, after their place:
+// alike for a line and its copies.
+std::string maskedItemLine(std::string_view piece, std::size_t at) {
+  return std::to_string(at) + ":" + std::string(piece.substr(0, at)) + std::string(piece.substr(at + 8));
 }
 
 // A piece's own line end: CR LF, LF, or none.
@@ -177,10 +256,12 @@ class Matcher {
       : edited_(edited),
         pieces_(scenePieces(original)),
         lastPiece_(pieces_.empty() ? "" : pieces_.back()),
-        format3_(sceneFormat(pieces_) == 3) {
+        format_(sceneFormat(pieces_)),
+        format3_(format_ == 3),
+        later_(isLaterFormat(format_)) {
     for (std::string_view piece : pieces_) {
       copies_.insert(piece);
-      if (format3_) {
+      if (format3_ || later_) {
         noteRewritable(piece);
         continue;
       }
@@ -230,13 +311,24 @@ class Matcher {
            (state.itemInRun ? 1u : 0u);
   }
 
-  // Notes a format-3 reference line of original: its kept prefix and its line end.
+  // The notation of the reference keyword a piece begins with, in original's format.
+  Notation notationOf(std::string_view piece) const {
+    return later_ ? laterReference(format_, piece).second : notation3(piece);
+  }
+
+  // Notes a reference line of original: what a rewrite keeps of it (its text
+  // up to its first space) and its line end. In later formats, notes an item line of an object, light or bone too.
   void noteRewritable(std::string_view piece) {
     std::string_view prefix = keptPrefix(piece);
-    if (referenceKeyword3(piece).empty() || prefix.empty()) return;
+    if (later_) {
+      IdentifierToken token = identifierToken(piece);
+      if (token.size == 8 && token.kind != 3) itemLines_.insert(maskedItemLine(piece, token.at));
+    }
+    if (notationOf(piece) == Notation::kNone || prefix.empty()) return;
+    std::string kept(prefix);
     std::string_view end = lineEndOf(piece);
     for (unsigned bit = 0; bit < std::size(kLineEnds); ++bit) {
-      if (end == kLineEnds[bit]) rewriteEnds_[prefix] |= 1u << bit;
+      if (end == kLineEnds[bit]) rewriteEnds_[kept] |= 1u << bit;
     }
   }
 
@@ -249,7 +341,8 @@ class Matcher {
     std::size_t lf = rest.find('\n');
     if (lf != std::string_view::npos && lf < kPieceLength) {
       std::string_view line = rest.substr(0, lf + 1);
-      if (isBlank(line) || copies_.count(line) != 0 || (state.itemInRun && !format3_ && isNewValueLine(line)))
+      if (isBlank(line) || copies_.count(line) != 0 ||
+          (state.itemInRun && !format3_ && !later_ && isNewValueLine(line)))
         push(line);
     }
     if (rest.size() >= kPieceLength && (lf == std::string_view::npos || lf >= kPieceLength)) {
@@ -258,9 +351,28 @@ class Matcher {
     }
     if (!lastPiece_.empty() && lastPiece_.size() < kPieceLength && beginsWith(rest, lastPiece_))
       push(lastPiece_);
-    if (state.itemInRun && format3_) {
+    if (later_) {
+      for (std::size_t length : itemRewriteLengths(rest)) push(rest.substr(0, length));
+    }
+    if (state.itemInRun && (format3_ || later_)) {
       for (std::size_t length : rewriteLengths(rest)) push(rest.substr(0, length));
     }
+  }
+
+  // The lengths of the item lines of original with a new identifier, as a
+  // later format's copy writes them, that rest may begin with.
+  std::vector<std::size_t> itemRewriteLengths(std::string_view rest) const {
+    std::vector<std::size_t> lengths;
+    IdentifierToken token = identifierToken(firstPiece(rest));
+    if (token.size != 8 || !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(token.at),
+                                        rest.begin() + static_cast<std::ptrdiff_t>(token.at + 8), isLowerHex))
+      return lengths;
+    for (std::size_t length : {pieceLength(rest), lastPiece_.size()}) {
+      if (length >= token.at + 8 && length <= rest.size() &&
+          itemLines_.count(maskedItemLine(rest.substr(0, length), token.at)) != 0)
+        lengths.push_back(length);
+    }
+    return lengths;
   }
 
   // A parent or reference line of original, up to its first space, with a new value.
@@ -273,17 +385,17 @@ class Matcher {
     return isFormattedInt32(value);
   }
 
-  // The lengths of the format-3 rewrites rest may begin with: the kept
+  // The lengths of the format 3 to 8 rewrites rest may begin with: the kept
   // prefix of a reference line of original, a value as a rewrite writes it,
   // and a line end that such a line of original has.
   std::vector<std::size_t> rewriteLengths(std::string_view rest) const {
     std::vector<std::size_t> lengths;
-    std::string_view keyword = referenceKeyword3(rest);
-    auto found = rewriteEnds_.find(keptPrefix(firstPiece(rest)));
-    if (keyword.empty() || found == rewriteEnds_.end()) return lengths;
+    Notation notation = notationOf(rest);
+    auto found = rewriteEnds_.find(std::string(keptPrefix(firstPiece(rest))));
+    if (notation == Notation::kNone || found == rewriteEnds_.end()) return lengths;
     std::size_t prefix = found->first.size();
     for (std::size_t length = 1; length <= 10 && prefix + length <= rest.size(); ++length) {
-      if (!isRewrittenValue(keyword, rest.substr(prefix, length))) continue;
+      if (!isWrittenValue(notation, rest.substr(prefix, length))) continue;
       for (unsigned bit = 0; bit < std::size(kLineEnds); ++bit) {
         if ((found->second >> bit & 1u) != 0 && beginsWith(rest.substr(prefix + length), kLineEnds[bit]))
           lengths.push_back(prefix + length + kLineEnds[bit].size());
@@ -295,10 +407,13 @@ class Matcher {
   std::string_view edited_;
   std::vector<std::string_view> pieces_;
   std::string_view lastPiece_;
+  int format_;
   bool format3_;
+  bool later_;  // formats 4 to 8
   std::unordered_set<std::string_view> copies_;
   std::unordered_set<std::string_view> valueKeeps_;
-  std::unordered_map<std::string_view, unsigned> rewriteEnds_;  // format 3: line ends by kept prefix
+  std::unordered_map<std::string, unsigned> rewriteEnds_;  // formats 3 to 8: line ends by kept prefix
+  std::unordered_set<std::string> itemLines_;              // formats 4 to 8: item lines, masked
 };
 
 EditCheck failure(std::string why) {
@@ -468,7 +583,7 @@ class BranchCheck {
   EditCheck run(std::string_view editedText) const {
     if (format_ != 1 && format_ != 2)
       return failure("the original's format \"" + excerpt(saved_.size() > 1 ? saved_[1] : "") +
-                     "\" is not 1, 2 or 3, yet a result was loaded");
+                     "\" is none of 1 to 8, yet a result was loaded");
     if (objectAnchor_ == kNoPiece)
       return failure("the original has no object line before a light line, yet a result was loaded");
     if (lightAnchor_ == kNoPiece)
@@ -699,6 +814,20 @@ Nesting readNesting(const Pieces& pieces) {
   return nesting;
 }
 
+// The first line of the scene-level group after the object at lastObject:
+// the first top-level "AmbientColor" line after it, else the last run of lines
+// before end that no top-level blank line breaks.
+std::size_t sceneGroupStart(const Pieces& pieces, const Nesting& nesting, std::size_t lastObject,
+                            std::size_t end) {
+  for (std::size_t at = lastObject + 1; at < end; ++at) {
+    if (!nesting.nested[at] && beginsWithWord(pieces[at], "AmbientColor")) return at;
+  }
+  std::size_t at = end;
+  while (at > 0 && isBlank(pieces[at - 1])) --at;
+  while (at > 0 && (!isBlank(pieces[at - 1]) || nesting.nested[at - 1])) --at;
+  return at;
+}
+
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -853,16 +982,8 @@ class Format3Check {
     return "";
   }
 
-  // The first line of the scene-level group: its top-level "AmbientColor"
-  // line, else the last run of lines before end that no top-level blank line breaks.
   std::size_t groupStart(std::size_t lastObject, std::size_t end) const {
-    for (std::size_t at = lastObject + 1; at < end; ++at) {
-      if (!nesting_.nested[at] && beginsWithWord(saved_[at], "AmbientColor")) return at;
-    }
-    std::size_t at = end;
-    while (at > 0 && isBlank(saved_[at - 1])) --at;
-    while (at > 0 && (!isBlank(saved_[at - 1]) || nesting_.nested[at - 1])) --at;
-    return at;
+    return sceneGroupStart(saved_, nesting_, lastObject, end);
   }
 
   // The blocks of the items at lines: each to the last non-blank line before
@@ -1225,6 +1346,529 @@ class Format3Check {
   std::size_t lightAnchor_ = 0;   // the last light block's last line, or the last line
 };
 
+// The messages of refusals that formats 4 to 8 foretell, each under "Graftling:".
+constexpr char kDamageMessage[] = "The copy would damage this scene; nothing was changed";
+constexpr char kNoCameraMessage[] = "No camera found in the saved scene";
+constexpr char kIdentifiersMessage[] =
+    "The saved scene's item identifiers are missing or repeated; nothing was changed";
+constexpr char kNoObjectIdentifierMessage[] =
+    "No object identifier below 20000000 is free for this copy; nothing was changed";
+constexpr char kNoLightIdentifierMessage[] =
+    "No light identifier below 21000000 is free for this copy; nothing was changed";
+constexpr char kSharedBonesMessage[] =
+    "The bones of this copy would share identifiers with another object's bones; nothing was changed";
+
+// The highest identifiers an object copy and a light copy may take.
+constexpr std::uint64_t kLastObjectCopy = 0x1fffffffu;
+constexpr std::uint64_t kLastLightCopy = 0x20ffffffu;
+
+// The identifier a token of an item line spells: 8 hexadecimal digits of
+// either case, the first the one its keyword calls for.
+bool tokenIdentifier(std::string_view piece, const IdentifierToken& token, std::uint32_t& identifier) {
+  if (token.size != 8) return false;
+  identifier = 0;
+  for (char c : piece.substr(token.at, 8)) {
+    int digit = hexDigit(c);
+    if (digit < 0) return false;
+    identifier = identifier * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return static_cast<int>(identifier >> 28) == token.kind;
+}
+
+// A copied bone's identifier: its source's bone number, its object copy's last 4 digits.
+std::uint32_t copiedBone(std::uint32_t bone, std::uint64_t object) {
+  return 0x40000000u | (bone & 0x0fff0000u) | static_cast<std::uint32_t>(object & 0xffffu);
+}
+
+// An item of formats 4 to 8: its block first..last, its parent line (the
+// first "ParentItem" among its own lines), a bone's object, an object's bones
+// (the items right after it) and its identifier.
+struct LaterItem {
+  Kind kind = Kind::kNone;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  std::size_t parent = kNoPiece;
+  std::size_t object = kNoPiece;
+  std::size_t bones = 0;
+  IdentifierToken token;
+  std::uint32_t identifier = 0;
+};
+
+// A top-level reference line within an item's block, and the item it names.
+struct LaterReferenceLine {
+  std::size_t piece;
+  std::string_view keyword;
+  Notation notation;
+  std::size_t target = kNoPiece;
+};
+
+// A scene of formats 4 to 8 read as format 3 is, its item lines spelling
+// identifiers: its items, blocks and references, and why a copy refuses it.
+class LaterScene {
+ public:
+  LaterScene(Pieces read, int sceneFormat) : pieces(std::move(read)), format(sceneFormat) {
+    nesting = readNesting(pieces);
+    refusal = readAll();
+  }
+
+  Pieces pieces;
+  int format;
+  Nesting nesting;
+  std::string refusal;                   // the refusal every pick meets, or ""
+  std::vector<std::size_t> objectLines;  // top-level object lines, as the host lists objects
+  std::size_t sectionEnd = kNoPiece;     // the first light or camera line
+  std::vector<LaterItem> items;          // in file order, bones right after their object
+  std::vector<std::size_t> objects;      // the items of objects, by index
+  std::vector<std::size_t> lights;
+  std::vector<std::size_t> itemAt;  // per piece, the item whose line it is, or kNoPiece
+  std::vector<LaterReferenceLine> references;
+  std::vector<std::size_t> referenceAt;  // per piece, its reference, or kNoPiece
+  std::unordered_map<std::uint32_t, std::size_t> byIdentifier;
+  std::uint32_t maxObject = 0;
+  std::uint32_t maxLight = 0;
+  std::unordered_set<std::uint32_t> boneDigits;    // last 4 digits of bones and of objects with bones
+  std::vector<std::vector<std::size_t>> children;  // per item, the items hung on it, in file order
+
+ private:
+  std::size_t lastNonBlankBefore(std::size_t end) const {
+    std::size_t last = end;
+    do --last;
+    while (isBlank(pieces[last]));
+    return last;
+  }
+
+  // Damage and a missing camera come first, in the order a format-3 reading
+  // meets them; then the identifiers.
+  std::string readAll() {
+    std::vector<std::size_t> lines;  // top-level item lines
+    for (std::size_t at = 0; at < pieces.size(); ++at) {
+      if (nesting.nested[at] || itemKind(pieces[at]) == Kind::kNone) continue;
+      lines.push_back(at);
+      if (itemKind(pieces[at]) == Kind::kObject) objectLines.push_back(at);
+    }
+    std::string problem = readOrder(lines);
+    if (!problem.empty() || objectLines.empty()) return problem;
+    readBlocks(lines);
+    for (const LaterItem& item : items) {
+      if (item.kind == Kind::kBone && item.first > items[item.object].last) return kDamageMessage;
+    }
+    readReferences();
+    return readIdentifiers() ? "" : kIdentifiersMessage;
+  }
+
+  // Damage met while reading line by line (a stray "}", items out of order, no
+  // scene-level group before the first light or camera) or at the end (an
+  // open block), then a missing camera.
+  std::string readOrder(const std::vector<std::size_t>& lines) {
+    bool damaged = nesting.stray != kNoPiece || nesting.open;
+    Kind section = Kind::kObject;  // the section being read
+    std::size_t lastObject = kNoPiece, cameras = 0;
+    auto endObjects = [&](std::size_t end) {
+      sectionEnd = end;
+      if (lastObject != kNoPiece && sceneGroupStart(pieces, nesting, lastObject, end) <= lastObject)
+        damaged = true;
+    };
+    for (std::size_t at : lines) {
+      switch (itemKind(pieces[at])) {
+        case Kind::kObject:
+          damaged = damaged || section != Kind::kObject;
+          lastObject = at;
+          break;
+        case Kind::kBone:
+          damaged = damaged || section != Kind::kObject || lastObject == kNoPiece;
+          break;
+        case Kind::kLight:
+          damaged = damaged || section == Kind::kCamera;
+          if (section == Kind::kObject) endObjects(at);
+          section = Kind::kLight;
+          break;
+        case Kind::kCamera:
+          if (section == Kind::kObject) endObjects(at);
+          section = Kind::kCamera;
+          ++cameras;
+          break;
+        case Kind::kNone:
+          break;
+      }
+    }
+    if (damaged) return kDamageMessage;
+    return cameras == 0 ? kNoCameraMessage : "";
+  }
+
+  // Each block runs to the last non-blank line before the line that ends it:
+  // an object's at the next object line or the scene-level group, a bone's
+  // at the next bone or object line or that group, a light's at the next
+  // light or the first camera line, a camera's at the next camera or the end.
+  void readBlocks(const std::vector<std::size_t>& lines) {
+    std::size_t group = sceneGroupStart(pieces, nesting, objectLines.back(), sectionEnd);
+    std::size_t object = kNoPiece;
+    itemAt.assign(pieces.size(), kNoPiece);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      LaterItem item;
+      item.kind = itemKind(pieces[lines[i]]);
+      item.first = lines[i];
+      std::size_t end = kNoPiece;
+      for (std::size_t next = i + 1; next < lines.size() && end == kNoPiece; ++next) {
+        Kind kind = itemKind(pieces[lines[next]]);
+        bool ends = item.kind == Kind::kObject  ? kind == Kind::kObject
+                    : item.kind == Kind::kBone  ? kind == Kind::kObject || kind == Kind::kBone
+                    : item.kind == Kind::kLight ? kind == Kind::kLight || kind == Kind::kCamera
+                                                : kind == Kind::kCamera;
+        if (ends) end = lines[next];
+      }
+      if (item.kind == Kind::kObject || item.kind == Kind::kBone) end = std::min(end, group);
+      item.last = lastNonBlankBefore(end == kNoPiece ? pieces.size() : end);
+      if (item.kind == Kind::kObject) {
+        object = items.size();
+        objects.push_back(object);
+      } else if (item.kind == Kind::kBone) {
+        item.object = object;
+        ++items[object].bones;
+      } else if (item.kind == Kind::kLight) {
+        lights.push_back(items.size());
+      }
+      itemAt[item.first] = items.size();
+      items.push_back(item);
+    }
+  }
+
+  // Each top-level reference line belongs to the item line above it, when it
+  // stands within that item's block; the first "ParentItem" is its parent line.
+  void readReferences() {
+    referenceAt.assign(pieces.size(), kNoPiece);
+    std::size_t owner = kNoPiece;
+    for (std::size_t at = 0; at < pieces.size(); ++at) {
+      if (nesting.nested[at]) continue;
+      if (itemAt[at] != kNoPiece) {
+        owner = itemAt[at];
+        continue;
+      }
+      auto [keyword, notation] = laterReference(format, pieces[at]);
+      if (notation == Notation::kNone || owner == kNoPiece || at > items[owner].last) continue;
+      referenceAt[at] = references.size();
+      references.push_back(LaterReferenceLine{at, keyword, notation});
+      if (items[owner].parent == kNoPiece && keyword == "ParentItem") items[owner].parent = at;
+    }
+  }
+
+  // Whether every item line spells an identifier of its kind that no other
+  // item's line spells. Resolves the references and the hierarchy once so.
+  bool readIdentifiers() {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      LaterItem& item = items[i];
+      item.token = identifierToken(pieces[item.first]);
+      if (!tokenIdentifier(pieces[item.first], item.token, item.identifier) ||
+          !byIdentifier.emplace(item.identifier, i).second)
+        return false;
+      if (item.kind == Kind::kObject) maxObject = std::max(maxObject, item.identifier);
+      if (item.kind == Kind::kLight) maxLight = std::max(maxLight, item.identifier);
+      if (item.kind == Kind::kBone) {
+        boneDigits.insert(item.identifier & 0xffffu);
+        boneDigits.insert(items[item.object].identifier & 0xffffu);
+      }
+    }
+    for (LaterReferenceLine& reference : references) reference.target = named(reference);
+    children.assign(items.size(), {});
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::size_t parent = parentOf(items[i]);
+      if (parent != kNoPiece) children[parent].push_back(i);
+    }
+    return true;
+  }
+
+  // The item a reference line names: by identifier, any item's (a light's
+  // alone for "ExcludeLight", radiosity's and caustics' excepted), or by an
+  // object's index plus one.
+  std::size_t named(const LaterReferenceLine& reference) const {
+    std::string_view piece = pieces[reference.piece];
+    std::size_t space = piece.find(' ');
+    if (space == std::string_view::npos) return kNoPiece;
+    if (reference.notation == Notation::kNumber) {
+      std::int64_t number = 0;
+      valueAfterSpace(piece, number);
+      return number >= 1 && static_cast<std::size_t>(number) <= objects.size()
+                 ? objects[static_cast<std::size_t>(number - 1)]
+                 : kNoPiece;
+    }
+    std::uint32_t identifier = 0;
+    if (!readIdentifier(piece.substr(space + 1), identifier)) return kNoPiece;
+    auto found = byIdentifier.find(identifier);
+    if (found == byIdentifier.end()) return kNoPiece;
+    bool light = items[found->second].kind == Kind::kLight;
+    if (reference.keyword == "ExcludeLight" &&
+        (!light || identifier == 0x21000000u || identifier == 0x22000000u))
+      return kNoPiece;
+    return found->second;
+  }
+
+  // The object or light an object or light hangs on (a bone's object for a
+  // bone), or kNoPiece.
+  std::size_t parentOf(const LaterItem& item) const {
+    if ((item.kind != Kind::kObject && item.kind != Kind::kLight) || item.parent == kNoPiece) return kNoPiece;
+    std::size_t parent = references[referenceAt[item.parent]].target;
+    if (parent != kNoPiece && items[parent].kind == Kind::kBone) parent = items[parent].object;
+    if (parent == kNoPiece || (items[parent].kind != Kind::kObject && items[parent].kind != Kind::kLight))
+      return kNoPiece;
+    return parent;
+  }
+};
+
+// The copies of one run in the order they are made: each one's source item,
+// identifier and, for an object, its index among the objects of the result.
+struct CopyPlan {
+  std::vector<std::size_t> sources;
+  std::vector<std::uint64_t> identifiers;
+  std::vector<std::size_t> objectIndex;
+  std::vector<std::size_t> copyOf;  // per item, its copy's place in sources, or kNoPiece
+  std::size_t objectCopies = 0;
+};
+
+// A saved scene of formats 4 to 8: what a run must do with each pick, and
+// whether an edited text is that.
+class LaterFormatRun {
+ public:
+  LaterFormatRun(std::string_view original, int format)
+      : original_(original), saved_(scenePieces(original), format), lineEnd_(newLineEnd(saved_.pieces)) {}
+
+  std::size_t objectCount() const { return saved_.objectLines.size(); }
+  std::string_view objectLine(std::size_t pick) const { return saved_.pieces[saved_.objectLines[pick]]; }
+
+  // The run when object pick (from 0) is picked and found.
+  ExpectedRun expect(std::size_t pick) const {
+    ExpectedRun run;
+    run.objects = saved_.objectLines.size();
+    run.outcome = ExpectedRun::Outcome::kRefused;
+    run.message = saved_.refusal;
+    if (!run.message.empty()) return run;
+    CopyPlan plan = planCopies(saved_.objects[pick]);
+    run.message = misfit(plan);
+    if (!run.message.empty()) return run;
+    std::vector<std::vector<std::string>> copies;
+    for (std::size_t copy = 0; copy < plan.sources.size(); ++copy) copies.push_back(copyLines(plan, copy));
+    if (!readsAsMeant(plan, copies)) {
+      run.message = kDamageMessage;
+      return run;
+    }
+    std::string objectCopies, lightCopies;
+    for (std::size_t copy = 0; copy < copies.size(); ++copy) {
+      std::string& text = saved_.items[plan.sources[copy]].kind == Kind::kObject ? objectCopies : lightCopies;
+      for (const std::string& line : copies[copy]) text += line;
+    }
+    std::size_t objectEnd = offsetOf(objectAnchor() + 1), lightEnd = offsetOf(lightAnchor() + 1);
+    run.outcome = ExpectedRun::Outcome::kLoaded;
+    run.text = std::string(original_.substr(0, objectEnd)) + objectCopies +
+               std::string(original_.substr(objectEnd, lightEnd - objectEnd)) + lightCopies +
+               std::string(original_.substr(lightEnd));
+    return run;
+  }
+
+  // Whether edited is the run of an object whose line, identifier aside, the
+  // first object copy's line is.
+  EditCheck checkLoaded(std::string_view edited) const {
+    if (!saved_.refusal.empty())
+      return failure("the original would be refused: \"" + saved_.refusal + "\", yet a result was loaded");
+    if (saved_.objects.empty()) return failure("the original has no object to pick, yet a result was loaded");
+    std::size_t anchor = offsetOf(objectAnchor() + 1);
+    if (edited.substr(0, anchor) != original_.substr(0, anchor) ||
+        edited.substr(anchor, lineEnd_.size()) != lineEnd_)
+      return failure("no object copy stands after the last object block: " +
+                     firstDifference(original_, edited));
+    std::string_view line = firstPiece(edited.substr(anchor + lineEnd_.size()));
+    IdentifierToken token = identifierToken(line);
+    std::string why =
+        "object copy 1 is no saved object's line with a new identifier: \"" + excerpt(line) + "\"";
+    bool tried = false;
+    for (std::size_t pick = 0; token.size == 8 && pick < saved_.objects.size(); ++pick) {
+      std::string_view saved = saved_.pieces[saved_.items[saved_.objects[pick]].first];
+      IdentifierToken own = identifierToken(saved);
+      if (own.at != token.at || maskedItemLine(saved, own.at) != maskedItemLine(line, token.at)) continue;
+      ExpectedRun run = expect(pick);
+      if (run.outcome == ExpectedRun::Outcome::kLoaded && run.text == edited) return EditCheck{};
+      if (tried) continue;
+      tried = true;
+      std::string name = "picking saved object " + std::to_string(pick + 1);
+      why = run.outcome == ExpectedRun::Outcome::kRefused
+                ? name + " is refused: \"" + run.message + "\", yet a result was loaded"
+                : name + ", the copy departs from its expected text at " + firstDifference(run.text, edited);
+    }
+    return failure(why);
+  }
+
+ private:
+  std::size_t offsetOf(std::size_t piece) const {
+    return piece < saved_.pieces.size()
+               ? static_cast<std::size_t>(saved_.pieces[piece].data() - original_.data())
+               : original_.size();
+  }
+
+  // Object copies go after the last object block, light copies after the last light block.
+  std::size_t objectAnchor() const { return saved_.items[saved_.objects.back()].last; }
+  std::size_t lightAnchor() const {
+    return saved_.lights.empty() ? saved_.pieces.size() - 1 : saved_.items[saved_.lights.back()].last;
+  }
+
+  // The copies of root's branch: root first, then depth first, the children
+  // of each item in file order, each item once; identifiers after the highest
+  // saved ones of their kind, in that order.
+  CopyPlan planCopies(std::size_t root) const {
+    CopyPlan plan;
+    plan.copyOf.assign(saved_.items.size(), kNoPiece);
+    std::size_t lightCopies = 0;
+    auto add = [&](std::size_t item) {
+      plan.copyOf[item] = plan.sources.size();
+      plan.sources.push_back(item);
+      bool object = saved_.items[item].kind == Kind::kObject;
+      plan.identifiers.push_back(object ? std::uint64_t{saved_.maxObject} + 1 + plan.objectCopies
+                                        : std::uint64_t{saved_.maxLight} + 1 + lightCopies);
+      plan.objectIndex.push_back(object ? saved_.objects.size() + plan.objectCopies : kNoPiece);
+      ++(object ? plan.objectCopies : lightCopies);
+    };
+    add(root);
+    std::vector<std::pair<std::size_t, std::size_t>> stack{{root, 0}};  // an item, its next child
+    while (!stack.empty()) {
+      std::size_t item = stack.back().first, next = stack.back().second++;
+      if (next == saved_.children[item].size()) {
+        stack.pop_back();
+        continue;
+      }
+      std::size_t child = saved_.children[item][next];
+      if (plan.copyOf[child] != kNoPiece) continue;
+      add(child);
+      stack.emplace_back(child, 0);
+    }
+    return plan;
+  }
+
+  // The refusal at the first copy that does not fit, or "".
+  std::string misfit(const CopyPlan& plan) const {
+    std::unordered_set<std::uint32_t> boneDigits = saved_.boneDigits;
+    for (std::size_t copy = 0; copy < plan.sources.size(); ++copy) {
+      const LaterItem& source = saved_.items[plan.sources[copy]];
+      std::uint64_t identifier = plan.identifiers[copy];
+      if (source.kind == Kind::kLight) {
+        if (identifier > kLastLightCopy) return kNoLightIdentifierMessage;
+        continue;
+      }
+      if (identifier > kLastObjectCopy) return kNoObjectIdentifierMessage;
+      if (source.bones > 0 && !boneDigits.insert(static_cast<std::uint32_t>(identifier & 0xffffu)).second)
+        return kSharedBonesMessage;
+    }
+    return "";
+  }
+
+  // Whether the edited scene, as pieces, reads as the run meant: without a
+  // refusal of its own, every saved item as before (its block, parent line,
+  // references and what they name), every copy a block as long as its source's.
+  bool readsAsMeant(const CopyPlan& plan, const std::vector<std::vector<std::string>>& copies) const {
+    Pieces edited;
+    std::vector<std::size_t> savedAt(saved_.pieces.size()), copyAt(copies.size());
+    auto addCopies = [&](Kind kind) {
+      for (std::size_t copy = 0; copy < copies.size(); ++copy) {
+        if (saved_.items[plan.sources[copy]].kind != kind) continue;
+        copyAt[copy] = edited.size() + 1;  // after its blank line
+        edited.insert(edited.end(), copies[copy].begin(), copies[copy].end());
+      }
+    };
+    for (std::size_t at = 0; at < saved_.pieces.size(); ++at) {
+      savedAt[at] = edited.size();
+      edited.push_back(saved_.pieces[at]);
+      if (at == objectAnchor()) addCopies(Kind::kObject);
+      if (at == lightAnchor()) addCopies(Kind::kLight);
+    }
+    LaterScene result(std::move(edited), saved_.format);
+    if (!result.refusal.empty()) return false;
+    auto same = [&](std::size_t savedItem, std::size_t resultItem) {
+      return savedItem == kNoPiece ? resultItem == kNoPiece
+                                   : resultItem == result.itemAt[savedAt[saved_.items[savedItem].first]];
+    };
+    for (const LaterItem& item : saved_.items) {
+      std::size_t now = result.itemAt[savedAt[item.first]];
+      if (now == kNoPiece || result.items[now].kind != item.kind ||
+          result.items[now].last != savedAt[item.last])
+        return false;
+      for (std::size_t at = item.first; at <= item.last; ++at) {
+        std::size_t was = saved_.referenceAt[at], is = result.referenceAt[savedAt[at]];
+        if ((was == kNoPiece) != (is == kNoPiece)) return false;
+        if (was != kNoPiece && !same(saved_.references[was].target, result.references[is].target))
+          return false;
+      }
+    }
+    for (std::size_t copy = 0; copy < copies.size(); ++copy) {
+      const LaterItem& source = saved_.items[plan.sources[copy]];
+      std::size_t now = result.itemAt[copyAt[copy]];
+      if (now == kNoPiece || result.items[now].last != copyAt[copy] + (source.last - source.first))
+        return false;
+    }
+    return true;
+  }
+
+  // A copy's lines, after its blank line: its item line and its bones' with
+  // their new identifiers, its references to items of the branch naming their
+  // copies (the picked object's own parent line aside), every other line as it stands.
+  std::vector<std::string> copyLines(const CopyPlan& plan, std::size_t copy) const {
+    std::size_t item = plan.sources[copy];
+    const LaterItem& source = saved_.items[item];
+    std::uint64_t identifier = plan.identifiers[copy];
+    std::vector<std::string> lines{lineEnd_};
+    for (std::size_t at = source.first; at <= source.last; ++at) {
+      std::string_view piece = saved_.pieces[at];
+      std::size_t bone = saved_.itemAt[at], reference = saved_.referenceAt[at];
+      if (at == source.first) {
+        lines.push_back(withIdentifier(piece, source.token, hex(identifier, 8)));
+      } else if (bone != kNoPiece) {
+        const LaterItem& each = saved_.items[bone];
+        lines.push_back(withIdentifier(piece, each.token, hex(copiedBone(each.identifier, identifier), 8)));
+      } else if (reference != kNoPiece && !(copy == 0 && at == source.parent)) {
+        lines.push_back(rewritten(saved_.references[reference], plan));
+      } else {
+        lines.emplace_back(piece);
+      }
+    }
+    return lines;
+  }
+
+  static std::string withIdentifier(std::string_view piece, const IdentifierToken& token,
+                                    const std::string& identifier) {
+    return std::string(piece.substr(0, token.at)) + identifier + std::string(piece.substr(token.at + 8));
+  }
+
+  // A reference line of a copy: its text up to its first space (the keyword
+  // and one space, as Layout writes it), the copy's value and the line's own
+  // end when it names an item of the branch; else as it stands.
+  std::string rewritten(const LaterReferenceLine& reference, const CopyPlan& plan) const {
+    std::string_view piece = saved_.pieces[reference.piece];
+    if (reference.target == kNoPiece) return std::string(piece);
+    const LaterItem& target = saved_.items[reference.target];
+    std::size_t copied = target.kind == Kind::kBone ? target.object : reference.target;
+    std::size_t copy = plan.copyOf[copied];
+    if (copy == kNoPiece) return std::string(piece);
+    std::string value = reference.notation == Notation::kNumber ? std::to_string(plan.objectIndex[copy] + 1)
+                        : target.kind == Kind::kBone
+                            ? hex(copiedBone(target.identifier, plan.identifiers[copy]), 8)
+                            : hex(plan.identifiers[copy], 8);
+    return std::string(piece.substr(0, piece.find(' ') + 1)) + value + std::string(lineEndOf(piece));
+  }
+
+  std::string_view original_;
+  LaterScene saved_;
+  std::string lineEnd_;  // of new lines
+};
+
+// The name of a scene's format: its second piece without its line end when
+// that is 1 to 9 decimal digits, else "unknown"; number is its value, or -1.
+std::string formatName(const Pieces& pieces, int& number) {
+  std::string_view name = pieces.size() > 1 ? pieces[1] : "";
+  if (!name.empty() && name.back() == '\n') name.remove_suffix(1);
+  if (!name.empty() && name.back() == '\r') name.remove_suffix(1);
+  number = -1;
+  if (name.empty() || name.size() > 9 ||
+      !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return "unknown";
+  number = 0;
+  for (char digit : name) number = number * 10 + (digit - '0');
+  return std::string(name);
+}
+
 }  // namespace
 
 std::vector<std::string_view> scenePieces(std::string_view text) {
@@ -1238,8 +1882,45 @@ std::vector<std::string_view> scenePieces(std::string_view text) {
 }
 
 EditCheck checkCopiedBranch(std::string_view original, std::string_view edited) {
-  if (sceneFormat(scenePieces(original)) == 3) return Format3Check(original).run(edited);
+  int format = sceneFormat(scenePieces(original));
+  if (format == 3) return Format3Check(original).run(edited);
+  if (isLaterFormat(format)) return LaterFormatRun(original, format).checkLoaded(edited);
   return BranchCheck(original).run(edited);
+}
+
+ExpectedRun expectRun(std::string_view saved, std::size_t pick) {
+  ExpectedRun run;
+  Pieces pieces = scenePieces(saved);
+  int format = -1;
+  std::string name = formatName(pieces, format);
+  run.outcome = ExpectedRun::Outcome::kRefused;
+  if (pieces.empty() || !beginsWith(pieces[0], "LWSC")) {
+    run.message = "Unable to read the saved scene";
+  } else if (format < 1 || format > 8) {
+    run.message = "Scene format " + name + " is not one graftling edits; nothing was changed";
+  } else if (format <= 3) {
+    run.outcome = ExpectedRun::Outcome::kUnknown;
+    run.why = "formats 1 to 3 are checked from the edited text";
+  } else {
+    LaterFormatRun scene(saved, format);
+    if (pick < scene.objectCount() && scene.objectLine(pick).find('\0') == std::string_view::npos)
+      return scene.expect(pick);
+    run.outcome = ExpectedRun::Outcome::kUnknown;
+    run.why = pick < scene.objectCount() ? "the picked object's line holds a NUL byte" : "no such object";
+    run.objects = scene.objectCount();
+  }
+  return run;
+}
+
+std::string firstDifference(std::string_view expected, std::string_view actual) {
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  if (at == expected.size() && at == actual.size()) return "";
+  std::size_t lineStart = expected.substr(0, at).rfind('\n');
+  lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+  auto lines = std::count(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(lineStart), '\n');
+  return "byte " + std::to_string(at) + " (line " + std::to_string(lines + 1) + "): expected \"" +
+         excerpt(expected.substr(lineStart)) + "\", found \"" + excerpt(actual.substr(lineStart)) + "\"";
 }
 
 EditCheck checkInsertionsOnly(std::string_view original, std::string_view edited) {

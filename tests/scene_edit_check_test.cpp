@@ -203,8 +203,8 @@ TEST(CopiedBranchCheckTest, DamageIsFound) {
   const std::string plain = scene1("", "");
   const std::string late = plain + "LoadObject Objects/Late.lwo\nShadowOptions 7\n\nViewMode 3\n";
   const std::vector<Case> cases = {
-      {"LWSC\n4\n" + plain.substr(7), "LWSC\n4\n" + scene1(armCopies(), "").substr(7),
-       "the original's format \"4\\x0a\" is not 1, 2 or 3, yet a result was loaded"},
+      {"LWSC\n9\n" + plain.substr(7), "LWSC\n9\n" + scene1(armCopies(), "").substr(7),
+       "the original's format \"9\\x0a\" is none of 1 to 8, yet a result was loaded"},
       {plain, plain, "no copy of the picked object was inserted"},
       {late, scene1(armCopies(), "") + late.substr(plain.size()),
        "saved object line 94 \"LoadObject Objects/Late.lwo\\x0a\" after the object copies is renumbered"},
@@ -469,6 +469,216 @@ TEST(Format3CheckTest, ACopyWithBonesNeedsAnIndexOfFourDigits) {
   EXPECT_EQ(checkCopiedBranch(scene(65534, ""), scene(65534, copy("1000ffff"))).why, "");
   EXPECT_EQ(checkCopiedBranch(scene(65535, ""), scene(65535, copy("10010000"))).why,
             "object copy 1's index 65536 does not fit its bones' identifiers");
+}
+
+// Formats 4 to 8 as the newest Layouts write them: item lines spell identifiers, and every item holds a blank
+// line between its blend lines and its path alignment lines.
+const std::string kBlend = "CtrlPosItemBlend 1\nCtrlRotItemBlend 1\n\nPathAlignLookAhead 0.033\n";
+std::string object5(const std::string& line, const std::string& own, const std::string& bones = "",
+                    const std::string& after = "") {
+  return "\n" + line + "\nShowObject 6 -1\n" + channels("ObjectMotion", 2) + own + kBlend + bones +
+         "ShadowOptions 7\n" + after;
+}
+std::string bone5(const std::string& id, const std::string& parent, const std::string& after = "") {
+  return "AddBone " + id + "\nBoneName B\n" + channels("BoneMotion", 1) + "ParentItem " + parent + "\n" +
+         after + kBlend;
+}
+std::string light5(const std::string& id, const std::string& own) {
+  return "\nAddLight " + id + "\nLightName L\n" + channels("LightMotion", 1) + own + kBlend +
+         "ShadowType 1\nPlugin LightHandler 1 PointLight\nEndPlugin\n";
+}
+
+// A rig: Stage (0), HandGoal (1, spelling 10000007) on Master, Master (2) on Stage, Hero (3) on Master with
+// bones Root and Arm (reaching for HandGoal), morphing into Smile and ignoring Lamp, Smile (4) on Master
+// taking Hero's bones; Sun, and Lamp on Hero's arm aiming at Master.
+std::string master5(const std::string& id) {
+  return object5("AddNullObject " + id + " Master", "ParentItem 10000000\n");
+}
+std::string handGoal5(const std::string& id, const std::string& parent) {
+  return object5("AddNullObject " + id + " HandGoal", "ParentItem " + parent + "\n");
+}
+std::string hero5(const std::string& id, const std::string& parent, const std::string& morph,
+                  const std::string& goal, const std::string& lamp) {
+  return object5("LoadObjectLayer 1 " + id + " Objects/Hero.lwo",
+                 "ParentItem " + parent + "\nMorphTarget " + morph + "\n",
+                 bone5("4000" + id.substr(4), id) +
+                     bone5("4001" + id.substr(4), "4000" + id.substr(4), "GoalObject " + goal + "\n"),
+                 "ExcludeLight " + lamp + "\nExcludeLight 21000000\n");
+}
+std::string smile5(const std::string& id, const std::string& parent, const std::string& bonesFrom) {
+  return object5("LoadObjectLayer 1 " + id + " Objects/Smile.lwo", "ParentItem " + parent + "\n", "",
+                 "UseBonesFrom " + bonesFrom + "\nPlugin PrimitiveHandler 1 Ribbon\n{ Data\n}\nEndPlugin\n");
+}
+std::string lamp5(const std::string& id, const std::string& parent, const std::string& target) {
+  return light5(id, "ParentItem " + parent + "\nTargetItem " + target + "\n");
+}
+// Format 8 has a buffer list in its head and a scene-level group without "AmbientColor".
+std::string rig5(int format, const std::string& objectCopies = "", const std::string& lightCopies = "",
+                 const std::string& morph = "10000005") {
+  std::string head = "LWSC\n" + std::to_string(format) + "\n\nFirstFrame 1\nFramesPerSecond 30\n";
+  if (format == 8) head += "BufferList\n  Buffer 1 \"Final Render\"\nEndAttribute\n";
+  return head + object5("AddNullObject 10000000 Stage", "") + handGoal5("10000007", "10000003") +
+         master5("10000003") + hero5("10000004", "10000003", morph, "10000007", "20000001") +
+         smile5("10000005", "10000003", "10000004") + objectCopies + "\n" +
+         (format == 8 ? "GlobalMipmapMultiplier 1\nEnableRadiosity 0\n" : kAmbient3) +
+         light5("20000000", "ShadowColor 0 0 0\n") + lamp5("20000001", "40010004", "10000003") + lightCopies +
+         "\nAddCamera 30000000\nCameraName Camera\nTargetItem 10000004\n" + channels("CameraMotion", 1) +
+         "ZoomFactor 3.2\n";
+}
+// Master picked: Master 10000008, HandGoal 10000009, Hero 1000000a, Smile 1000000b, and Lamp 20000002.
+std::string masterCopies5(const std::string& morph, const std::string& bonesFrom) {
+  return master5("10000008") + handGoal5("10000009", "10000008") +
+         hero5("1000000a", "10000008", morph, "10000009", "20000002") +
+         smile5("1000000b", "10000008", bonesFrom);
+}
+const std::string kLampCopy5 = lamp5("20000002", "4001000a", "10000008");
+
+ExpectedRun loaded(const std::string& text) {
+  ExpectedRun run;
+  run.outcome = ExpectedRun::Outcome::kLoaded;
+  run.text = text;
+  return run;
+}
+ExpectedRun refused(const std::string& message) {
+  ExpectedRun run;
+  run.outcome = ExpectedRun::Outcome::kRefused;
+  run.message = message;
+  return run;
+}
+const std::string kIdentifiers =
+    "The saved scene's item identifiers are missing or repeated; nothing was changed";
+const std::string kDamage = "The copy would damage this scene; nothing was changed";
+const std::string kNoCamera = "No camera found in the saved scene";
+// Whole runs compared; the objects are those of the rig unless told.
+void expectRunIs(const std::string& saved, std::size_t pick, const ExpectedRun& expected,
+                 std::size_t objects = 5) {
+  ExpectedRun run = expectRun(saved, pick);
+  EXPECT_EQ(run.outcome, expected.outcome) << run.message << run.why;
+  EXPECT_EQ(run.message, expected.message);
+  EXPECT_EQ(firstDifference(expected.text, run.text), "");
+  EXPECT_EQ(run.objects, objects);
+}
+
+TEST(LaterFormatRunTest, TheRigsCopiesAreForetoldWhole) {
+  // Formats 5 to 8 name the morph target and the bones' source by identifier; format 4 the morph target by
+  // number (Smile 5, its copy 9) and UseBonesFrom not at all.
+  expectRunIs(rig5(5), 2, loaded(rig5(5, masterCopies5("1000000b", "1000000a"), kLampCopy5)));
+  expectRunIs(testing::withCrLf(rig5(5)), 2,
+              loaded(testing::withCrLf(rig5(5, masterCopies5("1000000b", "1000000a"), kLampCopy5))));
+  expectRunIs(rig5(8), 2, loaded(rig5(8, masterCopies5("1000000b", "1000000a"), kLampCopy5)));
+  expectRunIs(rig5(4, "", "", "5"), 2, loaded(rig5(4, masterCopies5("9", "10000004"), kLampCopy5, "5")));
+  // Hero picked keeps its own parent line; its goal, morph target and lamp's aim stay with the originals.
+  expectRunIs(rig5(5), 3,
+              loaded(rig5(5, hero5("10000008", "10000003", "10000005", "10000007", "20000002"),
+                          lamp5("20000002", "40010008", "10000003"))));
+  for (const std::string& saved : {rig5(5), rig5(4, "", "", "5")}) {
+    std::string edited = expectRun(saved, 2).text;
+    EXPECT_EQ(checkInsertionsOnly(saved, edited).why, "");
+    EXPECT_EQ(checkCopiedBranch(saved, edited).why, "");
+  }
+}
+
+TEST(LaterFormatRunTest, RefusalsComeInTheirOrder) {
+  const std::string plain = rig5(5);
+  auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const std::string noCamera = plain.substr(0, plain.find("\nAddCamera") + 1);
+  const std::string repeated = replaced(plain, "10000005 Objects/Smile", "10000004 Objects/Smile");
+  const std::string boneInGroup = replaced(plain, kAmbient3, kAmbient3 + "AddBone 40020005\n");
+  const std::string lastObject = replaced(plain, "10000007 HandGoal", "1fffffff HandGoal");
+  expectRunIs(replaced(plain, "10000000 Stage", "Stage"), 2, refused(kIdentifiers));
+  expectRunIs(replaced(plain, "AddCamera 30000000", "AddCamera 3000000"), 2, refused(kIdentifiers));
+  expectRunIs(repeated, 2, refused(kIdentifiers));
+  // A missing camera before the identifiers; damage met on the way before a missing camera, other damage
+  // after.
+  expectRunIs(replaced(noCamera, "10000005 Objects/Smile", "10000004 Objects/Smile"), 2, refused(kNoCamera));
+  expectRunIs(replaced(noCamera, kAmbient3, "}\n" + kAmbient3), 2, refused(kDamage));
+  expectRunIs(replaced(noCamera, kAmbient3, kAmbient3 + "AddBone 40020005\n"), 2, refused(kNoCamera));
+  expectRunIs(boneInGroup, 2, refused(kDamage));
+  expectRunIs(replaced(repeated, "\nAddCamera", "\nAddNullObject 10000006 Late\n\nAddCamera"), 2,
+              refused(kDamage), 6);
+  // The first copy that does not fit: Master's copy after 1fffffff, the lamp's at 21000000, Hero's bones.
+  expectRunIs(lastObject, 2,
+              refused("No object identifier below 20000000 is free for this copy; nothing was changed"));
+  expectRunIs(replaced(replaced(plain, "AddLight 20000001", "AddLight 20ffffff"), "20000001\nExclude",
+                       "20ffffff\nExclude"),
+              2, refused("No light identifier below 21000000 is free for this copy; nothing was changed"));
+  expectRunIs(
+      replaced(plain, "10000005 Objects/Smile", "10010003 Objects/Smile"), 3,
+      refused(
+          "The bones of this copy would share identifiers with another object's bones; nothing was changed"));
+  expectRunIs(
+      replaced(plain, "AddBone 40010004", "AddBone 40010008"), 3,
+      refused("The bones of this copy would share identifiers with another object's bones; nothing was "
+              "changed"));
+  // An "AmbientColor" line after Hero's bones: its copy, when last, would end before it.
+  auto ambientInHero = [](std::string text) {
+    for (std::size_t at = text.find("\nExcludeLight 21"); at != std::string::npos;
+         at = text.find("\nExcludeLight 21", at + 20))
+      text.insert(at + 1, "AmbientColor 0 0 0\n");
+    return text;
+  };
+  expectRunIs(ambientInHero(plain), 3, refused(kDamage));
+  expectRunIs(ambientInHero(plain), 2,
+              loaded(ambientInHero(rig5(5, masterCopies5("1000000b", "1000000a"), kLampCopy5))));
+  // A saved line that names no item would name a copy; two copied bones would share an identifier.
+  expectRunIs(replaced(plain, "TargetItem 10000004", "TargetItem 1000000A"), 2, refused(kDamage));
+  expectRunIs(replaced(plain, "AddBone 40010004", "AddBone 40000014"), 3, refused(kDamage));
+}
+
+TEST(LaterFormatRunTest, OtherScenesAreForetoldOrLeftToTheCheck) {
+  const std::string plain = rig5(5);
+  expectRunIs("LWSD" + plain.substr(4), 2, refused("Unable to read the saved scene"), 0);
+  expectRunIs("LWSC\n9\r\n" + plain.substr(7), 2,
+              refused("Scene format 9 is not one graftling edits; nothing was changed"), 0);
+  expectRunIs("LWSC\n5.0\n" + plain.substr(7), 2,
+              refused("Scene format unknown is not one graftling edits; nothing was changed"), 0);
+  ExpectedRun unknown;
+  expectRunIs(rig("", ""), 0, unknown, 0);
+  EXPECT_EQ(expectRun(rig("", ""), 0).why, "formats 1 to 3 are checked from the edited text");
+  std::string nul = plain;
+  nul.replace(nul.find("Master"), 6, std::string("Mas\0er", 6));
+  expectRunIs(nul, 2, unknown);
+  EXPECT_EQ(expectRun(nul, 2).why, "the picked object's line holds a NUL byte");
+  std::string heroCopied = rig5(5, hero5("10000008", "10000003", "10000005", "10000007", "20000002"),
+                                lamp5("20000002", "40010008", "10000003"));
+  heroCopied.replace(heroCopied.find("Master"), 6, std::string("Mas\0er", 6));
+  expectRunIs(nul, 3, loaded(heroCopied));
+}
+
+TEST(LaterFormatRunTest, CheckedEditsNameWhereTheyDepart) {
+  const std::string plain = rig5(5);
+  const std::string good = rig5(5, masterCopies5("1000000b", "1000000a"), kLampCopy5);
+  std::string late = good;
+  late.replace(late.rfind("ParentItem 4001000a"), 19, "ParentItem 40010004");
+  std::string upper = good;
+  upper.replace(upper.find("1000000a Objects/Hero"), 8, "1000000A");
+  EXPECT_EQ(checkCopiedBranch(plain, late).why,
+            "picking saved object 3, the copy departs from its expected text at byte " +
+                std::to_string(good.rfind("ParentItem 4001000a") + 18) + " (line " +
+                lineAt(good, good.rfind("ParentItem 4001000a")) +
+                "): expected \"ParentItem 4001000a\\x0aTargetItem 10000008\\x0aCtrlPosItemBlend 1\\x0aC\", "
+                "found \"ParentItem 40010004\\x0aTargetItem 10000008\\x0aCtrlPosItemBlend 1\\x0aC\"");
+  EXPECT_EQ(checkInsertionsOnly(plain, late).why, "");
+  EXPECT_EQ(checkInsertionsOnly(plain, upper).why.substr(0, 15), "original piece ");
+  EXPECT_EQ(checkCopiedBranch(plain, rig5(5, object5("AddNullObject 10000008 Stranger", ""))).why,
+            "object copy 1 is no saved object's line with a new identifier: \"AddNullObject 10000008 "
+            "Stranger\\x0a\"");
+  std::string repeated = plain;
+  repeated.replace(repeated.find("10000005 Objects"), 8, "10000004");
+  EXPECT_EQ(
+      checkCopiedBranch(repeated, good).why,
+      "the original would be refused: \"The saved scene's item identifiers are missing or repeated; nothing "
+      "was changed\", yet a result was loaded");
+  // Format 4 names no bones' source: a rewritten UseBonesFrom line is no insertion.
+  const std::string format4 = rig5(4, "", "", "5");
+  EXPECT_EQ(checkInsertionsOnly(format4, rig5(4, masterCopies5("9", "1000000a"), kLampCopy5, "5"))
+                .why.substr(0, 15),
+            "original piece ");
+  EXPECT_EQ(firstDifference("a\nbc\n", "a\nbd\n"),
+            "byte 3 (line 2): expected \"bc\\x0a\", found \"bd\\x0a\"");
+  EXPECT_EQ(firstDifference("same", "same"), "");
 }
 
 }  // namespace
