@@ -317,7 +317,8 @@ class Matcher {
   }
 
   // Notes a reference line of original: what a rewrite keeps of it (its text
-  // up to its first space) and its line end. In later formats, notes an item line of an object, light or bone too.
+  // up to its first space) and its line end. In later formats, notes an item line of an object, light or bone
+  // too.
   void noteRewritable(std::string_view piece) {
     std::string_view prefix = keptPrefix(piece);
     if (later_) {
