@@ -6,6 +6,7 @@
 #include "host/service_slots.h"
 #include "scene/scene_lines.h"
 #include "tests/alloc_failure.h"
+#include "tests/scene_text.h"
 
 namespace graftling::testing {
 
@@ -29,6 +30,29 @@ CopyResult copyBranch(const std::string& scene, int pick, long failAt, CopyMetho
   out.text = sceneText(*list);
   out.messages = host.messages();
   return out;
+}
+
+void expectCopy(const std::string& scene, int pick, const std::string& expected) {
+  for (bool crLf : {false, true}) {
+    CopyResult run = copyBranch(crLf ? withCrLf(scene) : scene, pick);
+    EXPECT_EQ(run.result, 1) << "CR LF: " << crLf;
+    EXPECT_EQ(run.messages, std::vector<standin::ShownMessage>{}) << "CR LF: " << crLf;
+    EXPECT_EQ(run.text, crLf ? withCrLf(expected) : expected) << "CR LF: " << crLf;
+  }
+}
+
+void expectRefused(const std::string& scene, int pick, const std::string& why, bool beforeTheCopy) {
+  CopyResult run = copyBranch(scene, pick);
+  EXPECT_EQ(run.result, 0);
+  if (beforeTheCopy) {
+    EXPECT_EQ(run.text, scene);
+  }
+  EXPECT_EQ(run.messages, (std::vector<standin::ShownMessage>{{"Graftling:", why}}));
+}
+
+Blocks plus(Blocks blocks, const Blocks& more) {
+  blocks.insert(blocks.end(), more.begin(), more.end());
+  return blocks;
 }
 
 }  // namespace graftling::testing

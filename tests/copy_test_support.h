@@ -34,6 +34,19 @@ struct CopyResult {
 CopyResult copyBranch(const std::string& scene, int pick, long failAt = 0,
                       CopyMethod method = CopyMethod::Fastest);
 
+// Expects the copy of pick to succeed with no message and give expected, and
+// the same scene in CR LF to give expected in CR LF.
+void expectCopy(const std::string& scene, int pick, const std::string& expected);
+
+// Expects the copy of pick to be refused with "Graftling:" / why. A refusal
+// found before the copy leaves the list as it was; the edit check's, after
+// it, leaves a list that is never written.
+void expectRefused(const std::string& scene, int pick, const std::string& why, bool beforeTheCopy = true);
+
+// Blocks of a scene, and blocks with more after them.
+using Blocks = std::vector<std::string>;
+Blocks plus(Blocks blocks, const Blocks& more);
+
 }  // namespace graftling::testing
 
 #endif  // GRAFTLING_TESTS_COPY_TEST_SUPPORT_H_

@@ -16,8 +16,6 @@ namespace {
 using namespace testing;
 using standin::ShownMessage;
 
-using Blocks = std::vector<std::string>;
-
 // The rig: objects 0 Master, 1 Hero (bones 0 Root, 1 Spine, 2 Head, 3 Shin
 // solved towards HandGoal), 2 Hat on the head bone, 3 Sword on HandGoal (a
 // parent further down the file), 4 HandGoal, 5 Floor, 6 Lens on the first
@@ -78,32 +76,6 @@ Blocks rigObjects() {
 }
 
 Blocks rigLights() { return {kKey, rim("10000001", "40020001")}; }
-
-Blocks plus(Blocks blocks, const Blocks& more) {
-  blocks.insert(blocks.end(), more.begin(), more.end());
-  return blocks;
-}
-
-// Copied with no message, and the same text in CR LF.
-void expectCopy(const std::string& scene, int pick, const std::string& expected) {
-  for (bool crLf : {false, true}) {
-    CopyResult run = copyBranch(crLf ? withCrLf(scene) : scene, pick);
-    EXPECT_EQ(run.result, 1) << "CR LF: " << crLf;
-    EXPECT_EQ(run.messages, std::vector<ShownMessage>{}) << "CR LF: " << crLf;
-    EXPECT_EQ(run.text, crLf ? withCrLf(expected) : expected) << "CR LF: " << crLf;
-  }
-}
-
-// Refused with why. A refusal found before the copy leaves the list as it
-// was; the edit check's, after it, leaves a list that is never written.
-void expectRefused(const std::string& scene, int pick, const std::string& why, bool beforeTheCopy = true) {
-  CopyResult run = copyBranch(scene, pick);
-  EXPECT_EQ(run.result, 0);
-  if (beforeTheCopy) {
-    EXPECT_EQ(run.text, scene);
-  }
-  EXPECT_EQ(run.messages, (std::vector<ShownMessage>{{"Graftling:", why}}));
-}
 
 TEST(Format3CopyTest, TheRigPickedAtItsMasterNull) {
   // Master, then depth first: Hero, the hat on its head bone, the light on

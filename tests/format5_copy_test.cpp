@@ -16,8 +16,6 @@ namespace {
 using namespace testing;
 using standin::ShownMessage;
 
-using Blocks = std::vector<std::string>;
-
 // The rig, in file order: Master 10000000; Hero 10000001 with bones Root,
 // Spine, Head and Shin (solved towards HandGoal), morphing into HeroMorph and
 // ignoring light Rim; Hat 10000002 on the head bone; HeroMorph 10000007 (an
@@ -95,28 +93,6 @@ Blocks rigObjects() {
 Blocks rigLights() {
   return {lightBlock5("20000000", "Key"), rim("20000001", "10000001", "40020001"),
           fill("20000002", "10000000")};
-}
-
-Blocks plus(Blocks blocks, const Blocks& more) {
-  blocks.insert(blocks.end(), more.begin(), more.end());
-  return blocks;
-}
-
-// Copied with no message, and the same text in CR LF.
-void expectCopy(const std::string& scene, int pick, const std::string& expected) {
-  for (bool crLf : {false, true}) {
-    CopyResult run = copyBranch(crLf ? withCrLf(scene) : scene, pick);
-    EXPECT_EQ(run.result, 1) << "CR LF: " << crLf;
-    EXPECT_EQ(run.messages, std::vector<ShownMessage>{}) << "CR LF: " << crLf;
-    EXPECT_EQ(run.text, crLf ? withCrLf(expected) : expected) << "CR LF: " << crLf;
-  }
-}
-
-void expectRefused(const std::string& scene, int pick, const std::string& why) {
-  CopyResult run = copyBranch(scene, pick);
-  EXPECT_EQ(run.result, 0);
-  EXPECT_EQ(run.text, scene);
-  EXPECT_EQ(run.messages, (std::vector<ShownMessage>{{"Graftling:", why}}));
 }
 
 TEST(Format5CopyTest, TheRigPickedAtItsMasterNull) {

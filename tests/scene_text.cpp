@@ -1,5 +1,7 @@
 #include "tests/scene_text.h"
 
+#include <utility>
+
 namespace graftling::testing {
 
 std::string sceneHead() {
@@ -74,12 +76,13 @@ std::string cameraBlock3(std::string_view name, std::string_view own) {
          "\n" + std::string(own) + "ZoomFactor 3.2\nFrameSize 640 480\nMotionBlur 0\n";
 }
 
-std::string scene3(const std::vector<std::string>& objects, const std::vector<std::string>& lights,
-                   const std::vector<std::string>& cameras, std::string_view group) {
-  std::string text =
-      "LWSC\n3\n\nFirstFrame 1\nLastFrame 60\nFrameStep 1\nPreviewFirstFrame 1\n"
-      "PreviewLastFrame 60\nPreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n";
-  // Each block after a blank line, appended in place.
+namespace {
+
+// A scene from its head on: each object, the scene-level group, each light
+// and each camera after a blank line, then the render settings and the graph
+// editor's data. Blocks are appended in place.
+std::string withSections(std::string text, const std::vector<std::string>& objects, std::string_view group,
+                         const std::vector<std::string>& lights, const std::vector<std::string>& cameras) {
   for (const std::string& object : objects) text.append("\n").append(object);
   text.append("\n").append(group);
   for (const std::string& light : lights) text.append("\n").append(light);
@@ -88,6 +91,16 @@ std::string scene3(const std::vector<std::string>& objects, const std::vector<st
       "\nAntiAliasing 0\nFilterType 0\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
       "ViewConfiguration 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
       "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n");
+}
+
+}  // namespace
+
+std::string scene3(const std::vector<std::string>& objects, const std::vector<std::string>& lights,
+                   const std::vector<std::string>& cameras, std::string_view group) {
+  std::string text =
+      "LWSC\n3\n\nFirstFrame 1\nLastFrame 60\nFrameStep 1\nPreviewFirstFrame 1\n"
+      "PreviewLastFrame 60\nPreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n";
+  return withSections(std::move(text), objects, group, lights, cameras);
 }
 
 namespace {
@@ -134,17 +147,12 @@ std::string scene5(int format, const std::vector<std::string>& objects,
                      "PreviewLastFrame 60\nPreviewFrameStep 1\nCurrentFrame 1\nFramesPerSecond 30\n"
                      "ChangeScene 0\n";
   if (format >= 8) text += "BufferList\n  Buffer 1 \"Final Render\"\n  Buffer 2 \"Depth\"\nEndAttribute\n";
-  for (const std::string& object : objects) text.append("\n").append(object);
-  text.append(format >= 8 ? "\nGlobalMipmapMultiplier 1\nEnableRadiosity 0\nRadiosityType 1\n"
-                            "RadiosityInterpolated 1\nRadiosityRays 64\nCacheRadiosity 0\n"
-                          : "\nAmbientColor 1 1 1\nAmbientIntensity 0.05\nGlobalMipmapMultiplier 1\n"
-                            "EnableRadiosity 0\nRadiosityType 1\nCacheRadiosity 0\n");
-  for (const std::string& light : lights) text.append("\n").append(light);
-  for (const std::string& camera : cameras) text.append("\n").append(camera);
-  return text.append(
-      "\nAntiAliasing 0\nFilterType 0\n\nSolidBackdrop 1\nBackdropColor 0 0 0\n\n"
-      "ViewConfiguration 0\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n\nGraphEditorData\n"
-      "{ GraphEditorFavorites\n  GraphEd_Favorites 0\n}\n");
+  return withSections(std::move(text), objects,
+                      format >= 8 ? "GlobalMipmapMultiplier 1\nEnableRadiosity 0\nRadiosityType 1\n"
+                                    "RadiosityInterpolated 1\nRadiosityRays 64\nCacheRadiosity 0\n"
+                                  : "AmbientColor 1 1 1\nAmbientIntensity 0.05\nGlobalMipmapMultiplier 1\n"
+                                    "EnableRadiosity 0\nRadiosityType 1\nCacheRadiosity 0\n",
+                      lights, cameras);
 }
 
 std::string withCrLf(std::string_view text) {
