@@ -274,11 +274,8 @@ class OnePassRun {
                   "No light identifier below 21000000 is free for this copy; nothing was changed");
         break;
       case Refusal::SharedBoneDigits:
-        // The message stays one literal, as the guide and its test quote it.
-        // clang-format off
         showError("Graftling:",
-                  "The bones of this copy would share identifiers with another object's bones; nothing was changed");
-        // clang-format on
+                  "This copy's bones would share identifiers with other bones; nothing was changed");
         break;
       case Refusal::None:
         break;

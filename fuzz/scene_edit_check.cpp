@@ -1357,7 +1357,7 @@ constexpr char kNoObjectIdentifierMessage[] =
 constexpr char kNoLightIdentifierMessage[] =
     "No light identifier below 21000000 is free for this copy; nothing was changed";
 constexpr char kSharedBonesMessage[] =
-    "The bones of this copy would share identifiers with another object's bones; nothing was changed";
+    "This copy's bones would share identifiers with other bones; nothing was changed";
 
 // The highest identifiers an object copy and a light copy may take.
 constexpr std::uint64_t kLastObjectCopy = 0x1fffffffu;

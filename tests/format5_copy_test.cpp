@@ -157,9 +157,8 @@ TEST(Format5CopyTest, IdentifiersACopyCannotTakeAreRefused) {
   const Blocks rigged = {objectBlock5("LoadObjectLayer 1 10000000 Objects/Hero.lwo", "",
                                       boneBlock5("40000000", "Root", "10000000")),
                          objectBlock5("AddNullObject 1000ffff Top")};
-  expectRefused(
-      scene5(5, rigged, key, camera), 1,
-      "The bones of this copy would share identifiers with another object's bones; nothing was changed");
+  expectRefused(scene5(5, rigged, key, camera), 1,
+                "This copy's bones would share identifiers with other bones; nothing was changed");
   CopyResult plain = copyBranch(scene5(5, rigged, key, camera), 2);
   EXPECT_EQ(plain.result, 1);
   EXPECT_EQ(plain.messages, std::vector<ShownMessage>{});

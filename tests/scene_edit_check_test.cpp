@@ -604,14 +604,10 @@ TEST(LaterFormatRunTest, RefusalsComeInTheirOrder) {
   expectRunIs(replaced(replaced(plain, "AddLight 20000001", "AddLight 20ffffff"), "20000001\nExclude",
                        "20ffffff\nExclude"),
               2, refused("No light identifier below 21000000 is free for this copy; nothing was changed"));
-  expectRunIs(
-      replaced(plain, "10000005 Objects/Smile", "10010003 Objects/Smile"), 3,
-      refused(
-          "The bones of this copy would share identifiers with another object's bones; nothing was changed"));
-  expectRunIs(
-      replaced(plain, "AddBone 40010004", "AddBone 40010008"), 3,
-      refused("The bones of this copy would share identifiers with another object's bones; nothing was "
-              "changed"));
+  expectRunIs(replaced(plain, "10000005 Objects/Smile", "10010003 Objects/Smile"), 3,
+              refused("This copy's bones would share identifiers with other bones; nothing was changed"));
+  expectRunIs(replaced(plain, "AddBone 40010004", "AddBone 40010008"), 3,
+              refused("This copy's bones would share identifiers with other bones; nothing was changed"));
   // An "AmbientColor" line after Hero's bones: its copy, when last, would end before it.
   auto ambientInHero = [](std::string text) {
     for (std::size_t at = text.find("\nExcludeLight 21"); at != std::string::npos;
