@@ -48,6 +48,12 @@ std::optional<LineText> LineText::copyOf(std::string_view text) {
   return made;
 }
 
+LineText LineText::kept(const char* data, std::size_t size) {
+  LineText made;
+  made.set(data, size, false);
+  return made;
+}
+
 std::ostream& operator<<(std::ostream& out, const LineText& text) { return out << text.view(); }
 
 // Walks over the list read every record, so its size sets their cost.
@@ -56,18 +62,30 @@ static_assert(sizeof(void*) != 8 || sizeof(SceneLine) == 40,
 
 namespace {
 
-// Small enough that an unused tail costs little, large enough that a walk
-// runs through many records in order before it moves to the next block.
-constexpr std::size_t kRecordsPerBlock = 256;
+// Blocks grow from small to large: a small scene wastes little, and a walk
+// over a large one runs through many records in order before it moves to
+// the next block. Texts of lines read take at most 256 bytes with their NULs,
+// so a text block wastes at most that at its end.
+constexpr std::size_t kFirstRecordsPerBlock = 16;
+constexpr std::size_t kMaxRecordsPerBlock = 256;
+constexpr std::size_t kFirstTextBlockBytes = 1024;
+constexpr std::size_t kMaxTextBlockBytes = 32768;
+
+void releaseBlocks(auto*& chain) {
+  while (chain != nullptr) {
+    auto* next = chain->next;
+    ::operator delete(chain);
+    chain = next;
+  }
+}
 
 }  // namespace
 
+LineStore::LineStore() : recordsPerBlock_(kFirstRecordsPerBlock), textBlockBytes_(kFirstTextBlockBytes) {}
+
 LineStore::~LineStore() {
-  while (recordBlocks_ != nullptr) {
-    Block* next = recordBlocks_->next;
-    ::operator delete(recordBlocks_);
-    recordBlocks_ = next;
-  }
+  releaseBlocks(recordBlocks_);
+  releaseBlocks(textBlocks_);
 }
 
 void* LineStore::addBlock(Block*& chain, std::size_t bytes) {
@@ -82,20 +100,44 @@ void* LineStore::addBlock(Block*& chain, std::size_t bytes) {
   return static_cast<char*>(raw) + kHeader;
 }
 
+const char* LineStore::keep(std::string_view text) {
+  std::size_t bytes = text.size() + 1;
+  char* kept = nullptr;
+  if (bytes > kMaxTextBlockBytes / 8) {
+    // A long text takes a block of its own; the block in use stays in use.
+    kept = static_cast<char*>(addBlock(textBlocks_, bytes));
+    if (kept == nullptr) return nullptr;
+  } else {
+    if (bytes > static_cast<std::size_t>(textsEnd_ - nextText_)) {
+      std::size_t size = std::max(bytes, textBlockBytes_);
+      void* block = addBlock(textBlocks_, size);
+      if (block == nullptr) return nullptr;
+      nextText_ = static_cast<char*>(block);
+      textsEnd_ = nextText_ + size;
+      textBlockBytes_ = std::min(2 * textBlockBytes_, kMaxTextBlockBytes);
+    }
+    kept = nextText_;
+    nextText_ += bytes;
+  }
+  if (!text.empty()) std::memcpy(kept, text.data(), text.size());
+  kept[text.size()] = '\0';
+  return kept;
+}
+
 SceneLine* LineStore::make(std::string_view text) {
-  // The text takes storage of its own, as every text does; only records,
-  // which every walk reads, are kept together.
-  std::optional<LineText> copy = copyText(text);
-  if (!copy) return nullptr;
+  if (text.size() > LineText::kMaxTextLength) return nullptr;
+  const char* kept = keep(text);
+  if (kept == nullptr) return nullptr;
   if (nextRecord_ == recordsEnd_) {
-    void* block = addBlock(recordBlocks_, kRecordsPerBlock * sizeof(SceneLine));
+    void* block = addBlock(recordBlocks_, recordsPerBlock_ * sizeof(SceneLine));
     if (block == nullptr) return nullptr;
     nextRecord_ = static_cast<SceneLine*>(block);
-    recordsEnd_ = nextRecord_ + kRecordsPerBlock;
+    recordsEnd_ = nextRecord_ + recordsPerBlock_;
+    recordsPerBlock_ = std::min(2 * recordsPerBlock_, kMaxRecordsPerBlock);
   }
   SceneLine* line = new (nextRecord_++) SceneLine;
   line->stored = true;
-  line->text = std::move(*copy);
+  line->text = LineText::kept(kept, text.size());
   return line;
 }
 
@@ -128,70 +170,67 @@ void SceneLines::append(SceneLine* raw) {
 
 namespace {
 
-struct FileSource {
-  std::FILE* stream;
-  int get() { return std::getc(stream); }
-  bool failed() const { return std::ferror(stream) != 0; }
-};
+enum class ReadStatus { Text, End, Failed };
 
-// Reads the file in large blocks and hands out its bytes one at a time,
-// without the stream's lock and call for every byte.
-class BufferedFileSource {
+// The next piece of bytes: up to and including its first LF, at most
+// kMaxPieceLength bytes; the cut of a line read with a limit of 256,
+// without losing NULs.
+std::string_view firstPiece(std::string_view bytes) {
+  std::size_t limit = std::min(bytes.size(), kMaxPieceLength);
+  const void* end = std::memchr(bytes.data(), '\n', limit);
+  return bytes.substr(0, end == nullptr ? limit : static_cast<const char*>(end) - bytes.data() + 1);
+}
+
+// Hands out a file's pieces, read in large blocks: a piece is cut once a
+// whole piece's worth of bytes is at hand, or the file has ended.
+class FilePieces {
  public:
-  explicit BufferedFileSource(std::FILE* stream) : stream_(stream) {}
-  int get() {
-    if (at_ == size_ && !refill()) return EOF;
-    return static_cast<unsigned char>(buffer_[at_++]);
+  explicit FilePieces(std::FILE* stream) : stream_(stream) {}
+  ReadStatus next(std::string_view& piece) {
+    if (size_ - at_ < kMaxPieceLength && !ended_) refill();
+    if (std::ferror(stream_) != 0) return ReadStatus::Failed;
+    if (at_ == size_) return ReadStatus::End;
+    piece = firstPiece(std::string_view(buffer_ + at_, size_ - at_));
+    at_ += piece.size();
+    return ReadStatus::Text;
   }
-  bool failed() const { return std::ferror(stream_) != 0; }
 
  private:
-  bool refill() {
-    size_ = std::fread(buffer_, 1, sizeof buffer_, stream_);
+  void refill() {
+    std::memmove(buffer_, buffer_ + at_, size_ - at_);
+    size_ -= at_;
     at_ = 0;
-    return size_ != 0;
+    std::size_t wanted = sizeof buffer_ - size_;
+    std::size_t got = std::fread(buffer_ + size_, 1, wanted, stream_);
+    size_ += got;
+    ended_ = got < wanted;
   }
   std::FILE* stream_;
   std::size_t at_ = 0;
   std::size_t size_ = 0;
+  bool ended_ = false;
   char buffer_[16384];
 };
 
-struct MemorySource {
-  std::string_view bytes;
-  std::size_t at = 0;
-  int get() { return at < bytes.size() ? static_cast<unsigned char>(bytes[at++]) : EOF; }
-  static bool failed() { return false; }
-};
-
-// Takes bytes up to and including the next LF, at most kMaxPieceLength of
-// them, into buffer: the cut of a line read with a limit of 256, without
-// losing NULs.
-template <typename Source>
-ReadStatus readPiece(Source& source, char (&buffer)[kMaxPieceLength], std::string_view& piece) {
-  std::size_t length = 0;
-  while (length < kMaxPieceLength) {
-    int c = source.get();
-    if (c == EOF) break;
-    buffer[length++] = static_cast<char>(c);
-    if (c == '\n') break;
+struct MemoryPieces {
+  std::string_view rest;
+  ReadStatus next(std::string_view& piece) {
+    if (rest.empty()) return ReadStatus::End;
+    piece = firstPiece(rest);
+    rest.remove_prefix(piece.size());
+    return ReadStatus::Text;
   }
-  if (source.failed()) return ReadStatus::Failed;
-  if (length == 0) return ReadStatus::End;
-  piece = std::string_view(buffer, length);
-  return ReadStatus::Text;
-}
+};
 
 // Reads every piece of source into a new classified list, made in made only
 // when the whole source was read.
-template <typename Source>
-LoadStatus buildList(Source& source, SceneLinesPtr& made) {
+template <typename Pieces>
+LoadStatus buildList(Pieces& pieces, SceneLinesPtr& made) {
   SceneLinesPtr list(new (std::nothrow) SceneLines);
   if (!list) return LoadStatus::OutOfStorage;
-  char buffer[kMaxPieceLength];
   std::string_view piece;
   for (;;) {
-    ReadStatus status = readPiece(source, buffer, piece);
+    ReadStatus status = pieces.next(piece);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed) return LoadStatus::Unreadable;
     SceneLine* line = list->store.make(piece);
@@ -211,20 +250,6 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-ReadStatus readLineText(std::FILE* stream, std::string& text) {
-  FileSource source{stream};
-  char buffer[kMaxPieceLength];
-  std::string_view piece;
-  ReadStatus status = readPiece(source, buffer, piece);
-  if (status != ReadStatus::Text) return status;
-  try {
-    text.assign(piece);
-  } catch (const std::bad_alloc&) {
-    return ReadStatus::Failed;
-  }
-  return ReadStatus::Text;
-}
-
 SceneLinesPtr loadSceneLines(const char* fileName, LoadStatus& status) {
   errno = 0;
   FileHandle file(std::fopen(fileName, "rb"));
@@ -233,9 +258,9 @@ SceneLinesPtr loadSceneLines(const char* fileName, LoadStatus& status) {
     status = errno == ENOMEM ? LoadStatus::OutOfStorage : LoadStatus::Unreadable;
     return nullptr;
   }
-  BufferedFileSource source(file.get());
+  FilePieces pieces(file.get());
   SceneLinesPtr list;
-  status = buildList(source, list);
+  status = buildList(pieces, list);
   return list;
 }
 
@@ -245,9 +270,9 @@ SceneLinesPtr loadSceneLines(const char* fileName) {
 }
 
 SceneLinesPtr parseSceneLines(std::string_view bytes) {
-  MemorySource source{bytes};
+  MemoryPieces pieces{bytes};
   SceneLinesPtr list;
-  buildList(source, list);
+  buildList(pieces, list);
   return list;
 }
 

@@ -64,6 +64,9 @@ class LineText {
   // A copy of text in storage of its own; empty when it cannot be had or
   // the text is longer than kMaxTextLength.
   static std::optional<LineText> copyOf(std::string_view text);
+  // The size bytes at data, which its owner keeps, unchanged and followed by
+  // a NUL, for as long as the text lives. size is at most kMaxTextLength.
+  static LineText kept(const char* data, std::size_t size);
   static constexpr std::size_t kMaxTextLength = 65535;
 
   std::size_t size() const { return size_; }
@@ -133,18 +136,19 @@ struct SceneLine {
   std::int32_t objectNumber = 0;
 };
 
-// The records of a list's lines, made in large blocks in the order they are
-// made (file order for the lines read), so that walks over the list go
-// through memory in order. The blocks belong to the list and go with it.
+// The records of a list's lines and their texts, made in large blocks in the
+// order they are made (file order for the lines read), so that walks over the
+// list go through memory in order and no line costs a heap block of its own.
+// The blocks belong to the list and go with it.
 class LineStore {
  public:
-  LineStore() = default;
+  LineStore();
   LineStore(const LineStore&) = delete;
   LineStore& operator=(const LineStore&) = delete;
   ~LineStore();
 
-  // A new, unlinked record that holds a copy of text in storage of its own;
-  // null when storage cannot be had.
+  // A new, unlinked record that holds a copy of text, kept in the store;
+  // null when storage cannot be had or text is longer than kMaxTextLength.
   SceneLine* make(std::string_view text);
 
  private:
@@ -153,10 +157,17 @@ class LineStore {
   };
   // A new block of bytes after its header, chained to chain; null on failure.
   static void* addBlock(Block*& chain, std::size_t bytes);
+  // A copy of text and a NUL after it in the text blocks; null on failure.
+  const char* keep(std::string_view text);
 
   Block* recordBlocks_ = nullptr;
   SceneLine* nextRecord_ = nullptr;
   SceneLine* recordsEnd_ = nullptr;
+  std::size_t recordsPerBlock_;  // of the next record block
+  Block* textBlocks_ = nullptr;
+  char* nextText_ = nullptr;
+  char* textsEnd_ = nullptr;
+  std::size_t textBlockBytes_;  // of the next text block
 };
 
 using LinePtr = std::unique_ptr<SceneLine>;
@@ -183,12 +194,6 @@ using SceneLinesPtr = std::unique_ptr<SceneLines>;
 
 // Longest piece of text one SceneLine holds when read from a file.
 constexpr std::size_t kMaxPieceLength = 255;
-
-enum class ReadStatus { Text, End, Failed };
-
-// Reads the next piece: bytes up to and including the next LF, at most 255.
-// End when nothing is left; Failed on a read error or lack of storage.
-ReadStatus readLineText(std::FILE* stream, std::string& text);
 
 // How a load ended: with a list, or why without one.
 enum class LoadStatus : std::int8_t { Loaded, Unreadable, OutOfStorage };
