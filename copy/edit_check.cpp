@@ -67,12 +67,16 @@ ItemsByLine insertedItems(const SceneDescription& scene) {
 // joins them.
 class Check {
  public:
-  Check(const SceneLines& lines, const SceneReader& reader, const CopyLog& log)
-      : lines_(lines), reader_(reader), log_(log), layout_(reader.copyLayout()) {}
+  Check(const SceneLines& lines, const SceneReader& reader, const CopyLog& log, const SceneDescription* saved)
+      : lines_(lines),
+        reader_(reader),
+        log_(log),
+        layout_(reader.copyLayout()),
+        saved_(saved != nullptr ? *saved : ownSaved_) {}
 
   bool holds() {
     if (!readInsertions(lines_, runs_)) return false;
-    saved_ = reader_.read(lines_, Reading::SavedLines);
+    if (&saved_ == &ownSaved_) ownSaved_ = reader_.read(lines_, Reading::SavedLines);
     result_ = reader_.read(lines_, Reading::AllLines);
     if (saved_.problem != SceneProblem::None || result_.problem != SceneProblem::None) return false;
     // Only the lines the log names are looked up among the saved items.
@@ -335,7 +339,8 @@ class Check {
   const CopyLog& log_;
   CopyLayout layout_;
   std::vector<Run> runs_;
-  SceneDescription saved_;
+  SceneDescription ownSaved_;  // read here when the run gave no reading
+  const SceneDescription& saved_;
   SceneDescription result_;
   ItemsByLine savedByLine_;                 // the saved items the log names
   ItemsByLine resultByLine_;                // the inserted items of the result
@@ -346,8 +351,9 @@ class Check {
 
 }  // namespace
 
-bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log) {
-  return Check(lines, reader, log).holds();
+bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log,
+                      const SceneDescription* saved) {
+  return Check(lines, reader, log, saved).holds();
 }
 
 }  // namespace graftling

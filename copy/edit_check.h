@@ -20,8 +20,11 @@ namespace graftling {
 // (the picked object's own parent line stays); every copy below the picked
 // object hangs on a copy; no copy takes an index its identifier cannot hold;
 // and every saved item below the picked object was copied or reported, or
-// lies below one that was reported. Linear.
-bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log);
+// lies below one that was reported. Linear. saved, when given, is the
+// reader's reading of the list before the run changed it, which the saved
+// lines' reading would repeat.
+bool checkCopiedScene(const SceneLines& lines, const SceneReader& reader, const CopyLog& log,
+                      const SceneDescription* saved = nullptr);
 
 }  // namespace graftling
 

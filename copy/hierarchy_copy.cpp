@@ -167,30 +167,34 @@ std::size_t findObjectItem(const SceneReader& reader, const SceneDescription& sc
   return kNone;
 }
 
-// A format 1 or 2 copy: in one pass where the layout allows it, else step by step.
+// A format 1 or 2 copy: in one pass where the layout allows it, else step by
+// step. A one-pass copy leaves its reading of the saved scene in scene.
 int copyFormat1(SceneLines& lines, const Format1Reader& format, std::string_view fileName, std::int32_t n,
-                CopyMethod method, CopyMethod* used, CopyLog& log) {
+                CopyMethod method, CopyMethod* used, CopyLog& log, std::optional<SceneDescription>& scene) {
   SceneLine* rootLine = findObjectLine(lines, fileName, n);
   if (rootLine == nullptr) {
     showError("Graftling:", "Picked object not found in the saved scene");
     return 0;
   }
   log.root = rootLine;
-  std::optional<SceneDescription> scene;
   if (method == CopyMethod::Fastest) scene = format.read(lines, Reading::AllLines);
   bool onePass = scene && isRegularLayout(*scene);
   if (used != nullptr) *used = onePass ? CopyMethod::Fastest : CopyMethod::StepByStep;
-  if (!onePass) return copyStepByStep(lines, format, fileName, n, rootLine, log);
+  if (!onePass) {
+    scene.reset();
+    return copyStepByStep(lines, format, fileName, n, rootLine, log);
+  }
   std::size_t root = 0;
   while (scene->items[root].line != rootLine) ++root;
   return copyInOnePass(lines, format, *scene, root, log);
 }
 
 // A copy of a later format, which its reader must read whole and in order.
+// Leaves its reading of the saved scene in read.
 int copyLaterFormat(SceneLines& lines, const SceneReader& reader, std::string_view fileName, std::int32_t n,
-                    CopyMethod* used, CopyLog& log) {
+                    CopyMethod* used, CopyLog& log, std::optional<SceneDescription>& read) {
   if (used != nullptr) *used = CopyMethod::Fastest;
-  SceneDescription scene = reader.read(lines, Reading::AllLines);
+  const SceneDescription& scene = read.emplace(reader.read(lines, Reading::AllLines));
   std::size_t root = findObjectItem(reader, scene, fileName, n);
   if (root == kNone) {
     showError("Graftling:", "Picked object not found in the saved scene");
@@ -230,11 +234,12 @@ int copyHierarchy(SceneLines& lines, LWItemID item, CopyMethod method, CopyMetho
   std::int32_t n = cloneIndexFromName(name != nullptr ? name : "", fileName);
   try {
     CopyLog log;
+    std::optional<SceneDescription> saved;
     const Format1Reader* format1 = format1ReaderFor(lines);
-    int copied = format1 != nullptr ? copyFormat1(lines, *format1, fileName, n, method, used, log)
-                                    : copyLaterFormat(lines, *reader, fileName, n, used, log);
+    int copied = format1 != nullptr ? copyFormat1(lines, *format1, fileName, n, method, used, log, saved)
+                                    : copyLaterFormat(lines, *reader, fileName, n, used, log, saved);
     if (copied == 0) return 0;
-    if (!checkCopiedScene(lines, *reader, log)) {
+    if (!checkCopiedScene(lines, *reader, log, saved ? &*saved : nullptr)) {
       showError("Graftling:", "The copy would damage this scene; nothing was changed");
       return 0;
     }
