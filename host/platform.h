@@ -4,8 +4,10 @@
 #define GRAFTLING_HOST_PLATFORM_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace graftling::platform {
@@ -20,6 +22,10 @@ bool removeFile(const std::string& path);
 bool replaceFile(const std::string& source, const std::string& target);
 
 bool isTerminal(std::FILE* stream);
+
+// The size of the regular file open in stream; none for anything else
+// (folders, pipes, devices) or when the system cannot tell.
+std::optional<std::uint64_t> regularFileSize(std::FILE* stream);
 
 // Makes stream pass bytes unchanged (no CR LF translation on Windows).
 void setBinaryMode(std::FILE* stream);

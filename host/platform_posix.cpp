@@ -2,6 +2,7 @@
 #include <malloc.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,13 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
+std::optional<std::uint64_t> regularFileSize(std::FILE* stream) {
+  struct stat status {};
+  if (fstat(fileno(stream), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0)
+    return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
 // Terminals here take the program's bytes as they come.
 unsigned useUtf8Console() { return 0; }
 void restoreConsole(unsigned) {}
@@ -47,7 +55,9 @@ std::string executablePath() {
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-bool setEnvironment(const char* name, const std::string& value) { return setenv(name, value.c_str(), 1) == 0; }
+bool setEnvironment(const char* name, const std::string& value) {
+  return setenv(name, value.c_str(), 1) == 0;
+}
 
 int runShellCommand(const std::string& commandLine) {
   int status = std::system(commandLine.c_str());
@@ -75,8 +85,9 @@ bool runWithStack(std::size_t stackBytes, const std::function<void()>& work) {
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return false;
   pthread_t thread;
-  bool started = pthread_attr_setstacksize(&attributes, stackBytes) == 0 &&
-                 pthread_create(&thread, &attributes, runWork, const_cast<std::function<void()>*>(&work)) == 0;
+  bool started =
+      pthread_attr_setstacksize(&attributes, stackBytes) == 0 &&
+      pthread_create(&thread, &attributes, runWork, const_cast<std::function<void()>*>(&work)) == 0;
   pthread_attr_destroy(&attributes);
   return started && pthread_join(thread, nullptr) == 0;
 }

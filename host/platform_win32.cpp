@@ -2,9 +2,10 @@
 #include <io.h>
 #include <malloc.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <windows.h>
 
 #include <cstdlib>
-#include <windows.h>
 
 #include "host/platform.h"
 
@@ -36,6 +37,13 @@ bool replaceFile(const std::string& source, const std::string& target) {
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+std::optional<std::uint64_t> regularFileSize(std::FILE* stream) {
+  struct _stat64 status {};
+  if (_fstat64(_fileno(stream), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG || status.st_size < 0)
+    return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
 unsigned useUtf8Console() {
   UINT current = GetConsoleOutputCP();  // 0 without a console
   return current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0 ? current : 0;
@@ -53,7 +61,9 @@ std::string executablePath() {
   return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
 }
 
-bool setEnvironment(const char* name, const std::string& value) { return _putenv_s(name, value.c_str()) == 0; }
+bool setEnvironment(const char* name, const std::string& value) {
+  return _putenv_s(name, value.c_str()) == 0;
+}
 
 // cmd /c drops the first and the last quote of a line that begins with one;
 // a pair around the whole line leaves the caller's own quoting intact.

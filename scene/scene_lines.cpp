@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <ostream>
 #include <utility>
 
+#include "host/platform.h"
 #include "scene/line_kind.h"
 #include "scene/scene_queries.h"
 
@@ -39,16 +41,15 @@ void LineText::set(const char* data, std::size_t size, bool owned) {
 
 std::optional<LineText> LineText::copyOf(std::string_view text) {
   if (text.size() > kMaxTextLength) return std::nullopt;
-  char* storage = new (std::nothrow) char[text.size() + 1];
+  char* storage = new (std::nothrow) char[text.empty() ? 1 : text.size()];
   if (storage == nullptr) return std::nullopt;
   if (!text.empty()) std::memcpy(storage, text.data(), text.size());
-  storage[text.size()] = '\0';
   LineText made;
   made.set(storage, text.size(), true);
   return made;
 }
 
-LineText LineText::kept(const char* data, std::size_t size) {
+LineText LineText::viewing(const char* data, std::size_t size) {
   LineText made;
   made.set(data, size, false);
   return made;
@@ -64,8 +65,8 @@ namespace {
 
 // Blocks grow from small to large: a small scene wastes little, and a walk
 // over a large one runs through many records in order before it moves to
-// the next block. Texts of lines read take at most 256 bytes with their NULs,
-// so a text block wastes at most that at its end.
+// the next block. Texts of lines read take at most 255 bytes, so a text
+// block wastes at most that at its end.
 constexpr std::size_t kFirstRecordsPerBlock = 16;
 constexpr std::size_t kMaxRecordsPerBlock = 256;
 constexpr std::size_t kFirstTextBlockBytes = 1024;
@@ -100,12 +101,14 @@ void* LineStore::addBlock(Block*& chain, std::size_t bytes) {
   return static_cast<char*>(raw) + kHeader;
 }
 
+char* LineStore::bytes(std::size_t size) { return static_cast<char*>(addBlock(textBlocks_, size)); }
+
 const char* LineStore::keep(std::string_view text) {
-  std::size_t bytes = text.size() + 1;
+  std::size_t bytes = text.size();
   char* kept = nullptr;
   if (bytes > kMaxTextBlockBytes / 8) {
     // A long text takes a block of its own; the block in use stays in use.
-    kept = static_cast<char*>(addBlock(textBlocks_, bytes));
+    kept = this->bytes(bytes);
     if (kept == nullptr) return nullptr;
   } else {
     if (bytes > static_cast<std::size_t>(textsEnd_ - nextText_)) {
@@ -120,7 +123,6 @@ const char* LineStore::keep(std::string_view text) {
     nextText_ += bytes;
   }
   if (!text.empty()) std::memcpy(kept, text.data(), text.size());
-  kept[text.size()] = '\0';
   return kept;
 }
 
@@ -128,6 +130,11 @@ SceneLine* LineStore::make(std::string_view text) {
   if (text.size() > LineText::kMaxTextLength) return nullptr;
   const char* kept = keep(text);
   if (kept == nullptr) return nullptr;
+  return makeViewing(std::string_view(kept, text.size()));
+}
+
+SceneLine* LineStore::makeViewing(std::string_view text) {
+  if (text.size() > LineText::kMaxTextLength) return nullptr;
   if (nextRecord_ == recordsEnd_) {
     void* block = addBlock(recordBlocks_, recordsPerBlock_ * sizeof(SceneLine));
     if (block == nullptr) return nullptr;
@@ -137,7 +144,7 @@ SceneLine* LineStore::make(std::string_view text) {
   }
   SceneLine* line = new (nextRecord_++) SceneLine;
   line->stored = true;
-  line->text = LineText::kept(kept, text.size());
+  line->text = LineText::viewing(text.data(), text.size());
   return line;
 }
 
@@ -170,7 +177,7 @@ void SceneLines::append(SceneLine* raw) {
 
 namespace {
 
-enum class ReadStatus { Text, End, Failed };
+enum class ReadStatus { Text, End, Failed, OutOfStorage };
 
 // The next piece of bytes: up to and including its first LF, at most
 // kMaxPieceLength bytes; the cut of a line read with a limit of 256,
@@ -181,35 +188,55 @@ std::string_view firstPiece(std::string_view bytes) {
   return bytes.substr(0, end == nullptr ? limit : static_cast<const char*>(end) - bytes.data() + 1);
 }
 
-// Hands out a file's pieces, read in large blocks: a piece is cut once a
-// whole piece's worth of bytes is at hand, or the file has ended.
+// Reads a file into blocks of the list's store and hands out its pieces
+// where they lie, so no text is copied again. The first block holds the
+// whole file when its size is known; a piece that a block's end cuts short
+// moves to the next block.
 class FilePieces {
  public:
-  explicit FilePieces(std::FILE* stream) : stream_(stream) {}
+  FilePieces(std::FILE* stream, LineStore& store) : stream_(stream), store_(store) {
+    // One byte more than the file holds: reading it tells the file has ended.
+    std::optional<std::uint64_t> size = platform::regularFileSize(stream);
+    if (size && *size < std::numeric_limits<std::size_t>::max())
+      blockBytes_ = static_cast<std::size_t>(*size) + 1;
+  }
   ReadStatus next(std::string_view& piece) {
-    if (size_ - at_ < kMaxPieceLength && !ended_) refill();
-    if (std::ferror(stream_) != 0) return ReadStatus::Failed;
+    if (size_ - at_ < kMaxPieceLength && !ended_) {
+      ReadStatus read = refill();
+      if (read != ReadStatus::Text) return read;
+    }
     if (at_ == size_) return ReadStatus::End;
-    piece = firstPiece(std::string_view(buffer_ + at_, size_ - at_));
+    piece = firstPiece(std::string_view(block_ + at_, size_ - at_));
     at_ += piece.size();
     return ReadStatus::Text;
   }
 
  private:
-  void refill() {
-    std::memmove(buffer_, buffer_ + at_, size_ - at_);
-    size_ -= at_;
+  static constexpr std::size_t kBlockBytes = 65536;
+
+  ReadStatus refill() {
+    std::size_t carried = size_ - at_;
+    std::size_t bytes = std::max(blockBytes_, carried + kMaxPieceLength);
+    char* block = store_.bytes(bytes);
+    if (block == nullptr) return ReadStatus::OutOfStorage;
+    if (carried != 0) std::memcpy(block, block_ + at_, carried);
+    block_ = block;
     at_ = 0;
-    std::size_t wanted = sizeof buffer_ - size_;
-    std::size_t got = std::fread(buffer_ + size_, 1, wanted, stream_);
-    size_ += got;
+    std::size_t wanted = bytes - carried;
+    std::size_t got = std::fread(block + carried, 1, wanted, stream_);
+    size_ = carried + got;
     ended_ = got < wanted;
+    blockBytes_ = kBlockBytes;
+    return std::ferror(stream_) != 0 ? ReadStatus::Failed : ReadStatus::Text;
   }
+
   std::FILE* stream_;
+  LineStore& store_;
+  std::size_t blockBytes_ = kBlockBytes;  // of the next block
+  char* block_ = nullptr;
   std::size_t at_ = 0;
   std::size_t size_ = 0;
   bool ended_ = false;
-  char buffer_[16384];
 };
 
 struct MemoryPieces {
@@ -222,24 +249,32 @@ struct MemoryPieces {
   }
 };
 
-// Reads every piece of source into a new classified list, made in made only
-// when the whole source was read.
+// Whether a list's lines copy their pieces or view them where they lie.
+enum class Texts : std::uint8_t { Copied, Viewed };
+
+// Reads every piece into list and classifies it. Anything but Loaded leaves
+// a partial list, which the caller drops.
 template <typename Pieces>
-LoadStatus buildList(Pieces& pieces, SceneLinesPtr& made) {
-  SceneLinesPtr list(new (std::nothrow) SceneLines);
-  if (!list) return LoadStatus::OutOfStorage;
+LoadStatus buildList(Pieces& pieces, Texts texts, SceneLines& list) {
   std::string_view piece;
   for (;;) {
     ReadStatus status = pieces.next(piece);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed) return LoadStatus::Unreadable;
-    SceneLine* line = list->store.make(piece);
+    if (status == ReadStatus::OutOfStorage) return LoadStatus::OutOfStorage;
+    SceneLine* line = texts == Texts::Copied ? list.store.make(piece) : list.store.makeViewing(piece);
     if (line == nullptr) return LoadStatus::OutOfStorage;
-    list->append(line);
+    list.append(line);
   }
-  classifyLines(*list);
-  made = std::move(list);
+  classifyLines(list);
   return LoadStatus::Loaded;
+}
+
+SceneLinesPtr memoryList(std::string_view bytes, Texts texts) {
+  SceneLinesPtr list(new (std::nothrow) SceneLines);
+  MemoryPieces pieces{bytes};
+  if (list == nullptr || buildList(pieces, texts, *list) != LoadStatus::Loaded) return nullptr;
+  return list;
 }
 
 // Closes the stream when it goes out of scope.
@@ -258,9 +293,14 @@ SceneLinesPtr loadSceneLines(const char* fileName, LoadStatus& status) {
     status = errno == ENOMEM ? LoadStatus::OutOfStorage : LoadStatus::Unreadable;
     return nullptr;
   }
-  FilePieces pieces(file.get());
-  SceneLinesPtr list;
-  status = buildList(pieces, list);
+  SceneLinesPtr list(new (std::nothrow) SceneLines);
+  if (list == nullptr) {
+    status = LoadStatus::OutOfStorage;
+    return nullptr;
+  }
+  FilePieces pieces(file.get(), list->store);
+  status = buildList(pieces, Texts::Viewed, *list);
+  if (status != LoadStatus::Loaded) list.reset();
   return list;
 }
 
@@ -269,12 +309,9 @@ SceneLinesPtr loadSceneLines(const char* fileName) {
   return loadSceneLines(fileName, status);
 }
 
-SceneLinesPtr parseSceneLines(std::string_view bytes) {
-  MemoryPieces pieces{bytes};
-  SceneLinesPtr list;
-  buildList(pieces, list);
-  return list;
-}
+SceneLinesPtr parseSceneLines(std::string_view bytes) { return memoryList(bytes, Texts::Copied); }
+
+SceneLinesPtr viewSceneLines(std::string_view bytes) { return memoryList(bytes, Texts::Viewed); }
 
 int writeSceneLines(const SceneLines& list, const char* fileName) {
   std::FILE* raw = std::fopen(fileName, "wb");

@@ -45,7 +45,7 @@ enum class Keyword : std::int8_t {
 
 Keyword keywordOf(std::string_view text);
 
-// The bytes of one line, NUL bytes included, with a terminator after them.
+// The bytes of one line, NUL bytes included.
 // Notes its keyword when it is set, so walks over the list need not read it.
 // Moves but does not copy: a copy needs storage, which copyText makes.
 class LineText {
@@ -64,9 +64,9 @@ class LineText {
   // A copy of text in storage of its own; empty when it cannot be had or
   // the text is longer than kMaxTextLength.
   static std::optional<LineText> copyOf(std::string_view text);
-  // The size bytes at data, which its owner keeps, unchanged and followed by
-  // a NUL, for as long as the text lives. size is at most kMaxTextLength.
-  static LineText kept(const char* data, std::size_t size);
+  // The size bytes at data, which their owner keeps unchanged for as long as
+  // the text lives. size is at most kMaxTextLength.
+  static LineText viewing(const char* data, std::size_t size);
   static constexpr std::size_t kMaxTextLength = 65535;
 
   std::size_t size() const { return size_; }
@@ -150,6 +150,12 @@ class LineStore {
   // A new, unlinked record that holds a copy of text, kept in the store;
   // null when storage cannot be had or text is longer than kMaxTextLength.
   SceneLine* make(std::string_view text);
+  // A new, unlinked record whose text views text itself: bytes of the store's
+  // own, or bytes that outlive the list unchanged. Null as make.
+  SceneLine* makeViewing(std::string_view text);
+  // size bytes of the store's own for the caller to fill, in a block of
+  // their own; null when storage cannot be had.
+  char* bytes(std::size_t size);
 
  private:
   struct Block {
@@ -157,7 +163,7 @@ class LineStore {
   };
   // A new block of bytes after its header, chained to chain; null on failure.
   static void* addBlock(Block*& chain, std::size_t bytes);
-  // A copy of text and a NUL after it in the text blocks; null on failure.
+  // A copy of text in the text blocks; null on failure.
   const char* keep(std::string_view text);
 
   Block* recordBlocks_ = nullptr;
@@ -206,6 +212,9 @@ SceneLinesPtr loadSceneLines(const char* fileName);
 
 // Parses scene bytes held in memory exactly as loadSceneLines parses a file.
 SceneLinesPtr parseSceneLines(std::string_view bytes);
+// The same, but the lines view bytes, which must outlive the list unchanged:
+// for a list that is only read.
+SceneLinesPtr viewSceneLines(std::string_view bytes);
 
 // Writes every text in order, nothing between or after. 1 when the whole file
 // was written, flushed and closed; 0 otherwise.

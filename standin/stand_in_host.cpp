@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "host/platform.h"
 #include "scene/scene_lines.h"
 
 namespace graftling::standin {
@@ -200,7 +201,8 @@ const StandInHost::Listing& StandInHost::listing() const {
 
 StandInHost::Listing StandInHost::listItems(std::string_view sceneText) {
   Listing found;
-  SceneLinesPtr lines = parseSceneLines(sceneText);
+  // The listing only reads the lines, which view the host's own text.
+  SceneLinesPtr lines = viewSceneLines(sceneText);
   if (lines == nullptr) throw std::bad_alloc();
   const SceneReader& reader = nearestReader(formatNameOf(*lines));
   SceneDescription scene = reader.read(*lines);
@@ -263,11 +265,20 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 bool readFileBytes(const std::string& path, std::string& bytes) {
   File file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;
+  // Read at once into storage of the file's size, grown only if the file grows.
   std::string all;
+  if (std::optional<std::uint64_t> size = platform::regularFileSize(file.get())) {
+    all.resize(static_cast<std::size_t>(*size));
+  }
+  std::size_t used = std::fread(all.data(), 1, all.size(), file.get());
   char buffer[65536];
   std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) all.append(buffer, got);
+  while (used == all.size() && (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    all.append(buffer, got);
+    used += got;
+  }
   if (std::ferror(file.get()) != 0) return false;
+  all.resize(used);
   bytes = std::move(all);
   return true;
 }
