@@ -8,6 +8,7 @@
 #include "host/platform.h"
 #include "scene/scene_format.h"
 #include "standin/module_loader.h"
+#include "standin/shown_names.h"
 
 namespace graftling::standin {
 
@@ -37,7 +38,9 @@ bool isNumber(const std::string& text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string describe(const HostItem& item) { return std::to_string(item.number) + " " + item.name; }
+std::string describe(const HostItem& item) {
+  return std::to_string(item.number) + " " + shownText(item.name);
+}
 
 std::string readAnswerLine(std::FILE* in, bool& ended) {
   std::string line;
@@ -54,7 +57,7 @@ PanelAnswer askAtPanel(const StandInHost& host, const PanelView& view, const Str
   std::fprintf(streams.err, "%s\n%s\n", view.title.c_str(), view.label.c_str());
   for (const HostItem& item : view.objects) {
     std::fprintf(streams.err, "  %c %d  %s\n", item.handle == view.preset ? '*' : ' ', item.number,
-                 item.name.c_str());
+                 shownText(item.name).c_str());
   }
   const HostItem* preset = host.itemFor(view.preset);
   std::string presetText = preset != nullptr ? describe(*preset) : "none";
@@ -70,7 +73,7 @@ PanelAnswer askAtPanel(const StandInHost& host, const PanelView& view, const Str
     }
     if (answer.empty()) return PanelAnswer{view.preset, true};
     if (LWItemID picked = resolveItem(host, answer)) return PanelAnswer{picked, true};
-    std::fprintf(streams.err, "No object is numbered or named \"%s\".\n", answer.c_str());
+    std::fprintf(streams.err, "No object is numbered or named \"%s\".\n", shownText(answer).c_str());
   }
 }
 
@@ -95,6 +98,10 @@ LWItemID resolveItem(const StandInHost& host, const std::string& item) {
   for (const HostItem& object : host.objects()) {
     if (object.name == item) return object.handle;
   }
+  // A name as typed where it is shown: the bytes of the file came first.
+  for (const HostItem& object : host.objects()) {
+    if (!isUtf8(object.name) && utf8FromWindows1252(object.name) == item) return object.handle;
+  }
   return nullptr;
 }
 
@@ -110,8 +117,8 @@ int runCopy(const CopyRequest& request, const Streams& streams) {
   if (request.pick) {
     LWItemID picked = resolveItem(host, *request.pick);
     if (picked == nullptr) {
-      complain(streams,
-               "no object of " + request.scenePath + " is numbered or named \"" + *request.pick + "\"");
+      complain(streams, "no object of " + request.scenePath + " is numbered or named \"" +
+                            shownText(*request.pick) + "\"");
       return kExitUsage;
     }
     host.setPanelUser([picked](const PanelView&) { return PanelAnswer{picked, true}; });
@@ -119,7 +126,9 @@ int runCopy(const CopyRequest& request, const Streams& streams) {
     host.setPanelUser([&](const PanelView& view) { return askAtPanel(host, view, streams); });
   }
   int result = module.activate(host);
-  for (const ShownMessage& message : host.messages()) complain(streams, message.first + " " + message.second);
+  for (const ShownMessage& message : host.messages()) {
+    complain(streams, shownText(message.first + " " + message.second));
+  }
   if (result != 0) {
     complain(streams, "the plug-in refused to run (result " + std::to_string(result) + ")");
     return kExitPluginError;
@@ -170,7 +179,8 @@ std::string renderTree(const StandInHost& host) {
   std::string out;
   auto label = [](const HostItem& item) {
     static constexpr std::string_view kKinds[] = {"", "light ", "camera ", "bone "};
-    return std::string(kKinds[static_cast<int>(item.kind)]) + std::to_string(item.number) + " " + item.name;
+    return std::string(kKinds[static_cast<int>(item.kind)]) + std::to_string(item.number) + " " +
+           shownText(item.name);
   };
   // Draws the branch below root; an explicit stack keeps deep chains off the native stack.
   auto draw = [&](std::size_t root, const std::string& note) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "host/platform.h"
 #include "tests/scene_text.h"
@@ -208,6 +209,42 @@ TEST(CommandTest, AnOlderWritersLampIsCopiedWithItsBranch) {
   EXPECT_EQ(toOut.out, "");
   EXPECT_EQ(toOut.err, "");
   EXPECT_EQ(out.read(), copied);
+}
+
+// Layout writes names in Windows-1252. The tree shows them in UTF-8, a pick
+// may spell them either way, and the copy keeps the file's bytes.
+TEST(CommandTest, Windows1252NamesAreShownAndPickedAsTyped) {
+  TempPath scene, out;
+  const std::string objects = objectBlock("AddNullObject Base") + "\n" +
+                              objectBlock("LoadObject Objects/verre lumi\xE8re.lwo", 1) + "\n";
+  const std::string lights = lightBlock("Target Lumi\xE8re", 2) + "\n";
+  scene.write(sceneHead() + objects + ambientLines() + lights + sceneTail());
+  ProgramRun tree = runProgram("tree " + quoted(scene.path()));
+  EXPECT_EQ(tree.status, 0);
+  EXPECT_EQ(fromTextStream(tree.out), scene.path() +
+                                          "\n1 Base\n"
+                                          "└── 2 verre lumière.lwo\n"
+                                          "    └── light 1 Target Lumière\n"
+                                          "camera 1 Camera\n");
+
+  const std::string copied = sceneHead() + objects +
+                             objectBlock("LoadObject Objects/verre lumi\xE8re.lwo", 1) + ambientLines() +
+                             lights + lightBlock("Target Lumi\xE8re", 3) + "\n" + sceneTail();
+  std::vector<std::string> picks = {"\"verre lumi\xE8re.lwo\""};
+#ifndef _WIN32
+  // A Windows console hands the program its own code page's bytes; a UTF-8 terminal, UTF-8.
+  picks.push_back("'verre lumière.lwo'");
+#endif
+  for (const std::string& pick : picks) {
+    ProgramRun run =
+        runProgram("copy " + quoted(scene.path()) + " --pick " + pick + " -o " + quoted(out.path()));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(out.read(), copied) << pick;
+  }
+  ProgramRun missing = runProgram("copy " + quoted(scene.path()) + " --pick \"lumi\xE8re.lwo\"");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err,
+            "graftling: no object of " + scene.path() + " is numbered or named \"lumière.lwo\"\n");
 }
 
 TEST(CommandTest, AFormatGraftlingDoesNotEditChangesNothing) {
