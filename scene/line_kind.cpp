@@ -52,13 +52,17 @@ Keyword keywordOf(std::string_view text) {
   return Keyword::None;
 }
 
+void classifyLine(SceneLine& line, std::int32_t& nextObjectNumber) {
+  // The text's keyword was found when the text was set; see LineText.
+  LineKind kind = kKindOf[static_cast<int>(line.text.keyword())];
+  if (kind == KindObject) line.objectNumber = nextObjectNumber++;
+  line.kind = kind;
+}
+
 std::int32_t classifyLines(SceneLines& list) {
   std::int32_t counter = 1;
   for (SceneLine* line = list.head; line != nullptr && line->next != nullptr; line = line->next) {
-    // The text's keyword was found when the text was set; see LineText.
-    LineKind kind = kKindOf[static_cast<int>(line->text.keyword())];
-    if (kind == KindObject) line->objectNumber = counter++;
-    line->kind = kind;
+    classifyLine(*line, counter);
   }
   list.nextObjectNumber = counter;
   return counter;

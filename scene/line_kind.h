@@ -15,6 +15,10 @@ inline int startsWith(std::string_view text, std::string_view keyword) {
   return text.substr(0, keyword.size()) == keyword ? 0 : 1;
 }
 
+// Sets the kind of a line that is not the last, and numbers it when it is
+// an object line.
+void classifyLine(SceneLine& line, std::int32_t& nextObjectNumber);
+
 // Sets the kind of every line but the last and numbers the object lines from
 // 1 in list order. Stores one more than the object count in nextObjectNumber
 // and returns it.

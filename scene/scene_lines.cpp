@@ -252,11 +252,13 @@ struct MemoryPieces {
 // Whether a list's lines copy their pieces or view them where they lie.
 enum class Texts : std::uint8_t { Copied, Viewed };
 
-// Reads every piece into list and classifies it. Anything but Loaded leaves
-// a partial list, which the caller drops.
+// Reads every piece into list, classified as classifyLines classifies it
+// but in the same pass. Anything but Loaded leaves a partial list, which
+// the caller drops.
 template <typename Pieces>
 LoadStatus buildList(Pieces& pieces, Texts texts, SceneLines& list) {
   std::string_view piece;
+  std::int32_t nextObjectNumber = 1;
   for (;;) {
     ReadStatus status = pieces.next(piece);
     if (status == ReadStatus::End) break;
@@ -264,9 +266,11 @@ LoadStatus buildList(Pieces& pieces, Texts texts, SceneLines& list) {
     if (status == ReadStatus::OutOfStorage) return LoadStatus::OutOfStorage;
     SceneLine* line = texts == Texts::Copied ? list.store.make(piece) : list.store.makeViewing(piece);
     if (line == nullptr) return LoadStatus::OutOfStorage;
+    // A line is classified once a line follows it: the last stays unclassified.
+    if (list.tail != nullptr) classifyLine(*list.tail, nextObjectNumber);
     list.append(line);
   }
-  classifyLines(list);
+  list.nextObjectNumber = nextObjectNumber;
   return LoadStatus::Loaded;
 }
 
