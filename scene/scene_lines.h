@@ -193,7 +193,7 @@ struct SceneLines {
   void append(LinePtr line);
   void append(SceneLine* stored);
 
-  LineStore store;  // holds the records of lines read or copied
+  LineStore store;  // holds the records of lines read or copied, and their texts
 };
 
 using SceneLinesPtr = std::unique_ptr<SceneLines>;
