@@ -265,7 +265,8 @@ void copyStepByStep(benchmark::State& state, Case* c) { copyBranch(state, c, Cop
 void copyOnePass(benchmark::State& state, Case* c) { copyBranch(state, c, CopyMethod::Fastest); }
 
 // The edit check alone (checkCopiedScene), timed after one untimed one-pass
-// copy. It only reads the list, so it is repeated on the same copy.
+// copy, with the copy's reading of the saved scene as copyHierarchy gives
+// it. It only reads the list, so it is repeated on the same copy.
 void editCheck(benchmark::State& state, Case* c) {
   if (const char* problem = prepare(*c)) return state.SkipWithError(problem);
   standin::StandInHost host(c->scene.text, kSceneName);
@@ -286,7 +287,7 @@ void editCheck(benchmark::State& state, Case* c) {
   Stopwatch watch;
   for (auto _ : state) {
     watch.start();
-    bool whole = checkCopiedScene(*list, *reader, log);
+    bool whole = checkCopiedScene(*list, *reader, log, &scene);
     watch.stop(state);
     if (!whole) return state.SkipWithError("the copy fails the edit check");
   }
