@@ -104,6 +104,8 @@ void* LineStore::addBlock(Block*& chain, std::size_t bytes) {
 char* LineStore::bytes(std::size_t size) { return static_cast<char*>(addBlock(textBlocks_, size)); }
 
 const char* LineStore::keep(std::string_view text) {
+  // An empty text needs no bytes, but a pointer that is not null.
+  if (text.empty()) return "";
   std::size_t bytes = text.size();
   char* kept = nullptr;
   if (bytes > kMaxTextBlockBytes / 8) {
@@ -122,7 +124,7 @@ const char* LineStore::keep(std::string_view text) {
     kept = nextText_;
     nextText_ += bytes;
   }
-  if (!text.empty()) std::memcpy(kept, text.data(), text.size());
+  std::memcpy(kept, text.data(), text.size());
   return kept;
 }
 

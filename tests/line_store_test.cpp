@@ -161,6 +161,27 @@ TEST(LineStoreTest, ChildSearchesAgreeWithTheContractOnRandomLists) {
 TEST(LineStoreTest, TextsBeyondTheLengthLimitAreRefused) {
   EXPECT_TRUE(copyText(std::string(LineText::kMaxTextLength, 'a')).has_value());
   EXPECT_FALSE(copyText(std::string(LineText::kMaxTextLength + 1, 'a')).has_value());
+  LineStore store;
+  EXPECT_NE(store.make(std::string(LineText::kMaxTextLength, 'a')), nullptr);
+  EXPECT_EQ(store.make(std::string(LineText::kMaxTextLength + 1, 'a')), nullptr);
+}
+
+// Texts of every size, the empty one first, long ones that take blocks of
+// their own among short ones, all read back as they were made.
+TEST(LineStoreTest, KeptTextsStayWholeAcrossBlocks) {
+  std::mt19937 random(11);
+  LineStore store;
+  std::vector<std::string> made;
+  std::vector<const SceneLine*> lines;
+  for (int i = 0; i < 5000; ++i) {
+    std::size_t size = i == 0 ? 0 : i % 97 == 0 ? 4096 + random() % 60000 : random() % 300;
+    std::string text(size, static_cast<char>('a' + i % 26));
+    const SceneLine* line = store.make(text);
+    ASSERT_NE(line, nullptr) << i;
+    made.push_back(text);
+    lines.push_back(line);
+  }
+  for (std::size_t i = 0; i < made.size(); ++i) ASSERT_EQ(lines[i]->text.view(), made[i]) << i;
 }
 
 }  // namespace
