@@ -106,25 +106,25 @@ char* LineStore::bytes(std::size_t size) { return static_cast<char*>(addBlock(te
 const char* LineStore::keep(std::string_view text) {
   // An empty text needs no bytes, but a pointer that is not null.
   if (text.empty()) return "";
-  std::size_t bytes = text.size();
+  std::size_t size = text.size();
   char* kept = nullptr;
-  if (bytes > kMaxTextBlockBytes / 8) {
+  if (size > kMaxTextBlockBytes / 8) {
     // A long text takes a block of its own; the block in use stays in use.
-    kept = this->bytes(bytes);
+    kept = bytes(size);
     if (kept == nullptr) return nullptr;
   } else {
-    if (bytes > static_cast<std::size_t>(textsEnd_ - nextText_)) {
-      std::size_t size = std::max(bytes, textBlockBytes_);
-      void* block = addBlock(textBlocks_, size);
+    if (size > static_cast<std::size_t>(textsEnd_ - nextText_)) {
+      std::size_t blockBytes = std::max(size, textBlockBytes_);
+      void* block = addBlock(textBlocks_, blockBytes);
       if (block == nullptr) return nullptr;
       nextText_ = static_cast<char*>(block);
-      textsEnd_ = nextText_ + size;
+      textsEnd_ = nextText_ + blockBytes;
       textBlockBytes_ = std::min(2 * textBlockBytes_, kMaxTextBlockBytes);
     }
     kept = nextText_;
-    nextText_ += bytes;
+    nextText_ += size;
   }
-  std::memcpy(kept, text.data(), text.size());
+  std::memcpy(kept, text.data(), size);
   return kept;
 }
 
