@@ -100,7 +100,7 @@ LWItemID resolveItem(const StandInHost& host, const std::string& item) {
   }
   // A name as typed where it is shown: the bytes of the file came first.
   for (const HostItem& object : host.objects()) {
-    if (!isUtf8(object.name) && utf8FromWindows1252(object.name) == item) return object.handle;
+    if (shownText(object.name) == item) return object.handle;
   }
   return nullptr;
 }
