@@ -164,6 +164,19 @@ TEST(Format5CopyTest, IdentifiersACopyCannotTakeAreRefused) {
   EXPECT_EQ(plain.messages, std::vector<ShownMessage>{});
 }
 
+TEST(Format5CopyTest, AReferenceToAnIdentifierACopyWouldTakeIsRefused) {
+  // "GoalObject 10000002" names no item of the saved scene, but would name
+  // the first copy, whichever it is: the copy would change what a saved line
+  // means, and the check finds it.
+  const Blocks objects = {objectBlock5("AddNullObject 10000000 Rig"),
+                          objectBlock5("AddNullObject 10000001 Arm", "GoalObject 10000002\n")};
+  const Blocks camera = {cameraBlock5("30000000", "Camera")};
+  for (int pick : {1, 2}) {
+    expectRefused(scene5(5, objects, {}, camera), pick,
+                  "The copy would damage this scene; nothing was changed", false);
+  }
+}
+
 TEST(Format5CopyTest, ScenesWhoseItemsShareOrLackIdentifiersAreRefused) {
   const std::string why = "The saved scene's item identifiers are missing or repeated; nothing was changed";
   const Blocks camera = {cameraBlock5("30000000", "Camera")};
@@ -176,6 +189,12 @@ TEST(Format5CopyTest, ScenesWhoseItemsShareOrLackIdentifiersAreRefused) {
       scene5(5, {objectBlock5("AddNullObject 10000000 A")}, {lightBlock5("10000001", "Key")}, camera), 1,
       why);
   expectRefused(scene5(5, {objectBlock5("LoadObjectLayer 1 Objects/A.lwo")}, key, camera), 1, why);
+  // A layer is one field: a tab or CR inside it leaves no identifier after it.
+  for (std::string layer : {"1\t2", "\x01\r1"}) {
+    expectRefused(
+        scene5(5, {objectBlock5("LoadObjectLayer " + layer + " 10000000 Objects/A.lwo")}, key, camera), 1,
+        why);
+  }
   // Format 9 is not one graftling edits.
   std::string later = scene5(8, {objectBlock5("AddNullObject 10000000 A")}, key, camera);
   later[5] = '9';
