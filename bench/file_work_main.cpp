@@ -2,41 +2,18 @@
 // to time beside `cp` and the command: what no faster reading or copying can
 // take away while the host and the plug-in exchange the scene as files.
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <optional>
 #include <string>
 
 #include "host/platform.h"
+#include "standin/session.h"
+#include "standin/stand_in_host.h"
 
 namespace {
 
 namespace platform = graftling::platform;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// The whole file, read at once into storage of its size, as the command reads.
-bool readWhole(const std::string& path, std::string& bytes) {
-  File file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  std::optional<std::uint64_t> size = platform::regularFileSize(file.get());
-  if (!size) return false;
-  bytes.resize(static_cast<std::size_t>(*size));
-  return std::fread(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-}
-
-bool writeWhole(const std::string& path, const std::string& bytes) {
-  std::FILE* raw = std::fopen(path.c_str(), "wb");
-  if (raw == nullptr) return false;
-  File file(raw);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), raw) != bytes.size()) return false;
-  return std::fclose(file.release()) == 0;
-}
+namespace standin = graftling::standin;
 
 int fail(const char* what) {
   std::fprintf(stderr, "graftling-filework: %s\n", what);
@@ -55,30 +32,26 @@ int main(int argc, char** argv) {
         stderr);
     return 2;
   }
-  const std::string out = argv[3];
+  // The files are read and written by the stand-in host's and the command's own code.
   std::string hostScene;
-  if (!readWhole(argv[1], hostScene)) return fail("cannot read SCENE");
+  if (!standin::readFileBytes(argv[1], hostScene)) return fail("cannot read SCENE");
   const std::size_t editedBytes = std::strtoull(argv[2], nullptr, 10);
 
   // The host's save, and the plug-in's read and write of the same file.
   std::string temp = platform::createUniqueFile();
-  if (temp.empty() || !writeWhole(temp, hostScene)) return fail("cannot save the scene");
+  if (temp.empty() || !standin::writeFileBytes(temp, hostScene)) return fail("cannot save the scene");
   {
     std::string pluginScene;
-    if (!readWhole(temp, pluginScene)) return fail("cannot read the saved scene");
+    if (!standin::readFileBytes(temp, pluginScene)) return fail("cannot read the saved scene");
     std::string edited;
     edited.reserve(editedBytes);
-    while (edited.size() < editedBytes)
+    while (!pluginScene.empty() && edited.size() < editedBytes)
       edited.append(pluginScene, 0, std::min(pluginScene.size(), editedBytes - edited.size()));
-    if (!writeWhole(temp, edited)) return fail("cannot write the edited scene");
+    if (!standin::writeFileBytes(temp, edited)) return fail("cannot write the edited scene");
   }
   // The host's load, then the plug-in removes its file.
-  if (!readWhole(temp, hostScene)) return fail("cannot load the edited scene");
+  if (!standin::readFileBytes(temp, hostScene)) return fail("cannot load the edited scene");
   platform::removeFile(temp);
-
-  std::size_t slash = out.find_last_of("/\\");
-  std::string beside = platform::createUniqueFile(slash == std::string::npos ? "." : out.substr(0, slash));
-  if (beside.empty() || !writeWhole(beside, hostScene) || !platform::replaceFile(beside, out))
-    return fail("cannot write OUT");
+  if (!standin::writeAtomically(argv[3], hostScene)) return fail("cannot write OUT");
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -54,6 +55,13 @@ bool runWithStack(std::size_t stackBytes, const std::function<void()>& work);
 // restoreConsole; 0 when nothing was changed (files, pipes, POSIX terminals).
 unsigned useUtf8Console();
 void restoreConsole(unsigned previous);
+
+// An open C stream, closed when its owner goes. A writer that must know its
+// data reached the file closes it itself: release(), then fclose.
+struct StreamCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using Stream = std::unique_ptr<std::FILE, StreamCloser>;
 
 // A loaded shared library; unloaded when the owner goes.
 class Library {

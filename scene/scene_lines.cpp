@@ -283,17 +283,11 @@ SceneLinesPtr memoryList(std::string_view bytes, Texts texts) {
   return list;
 }
 
-// Closes the stream when it goes out of scope.
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 }  // namespace
 
 SceneLinesPtr loadSceneLines(const char* fileName, LoadStatus& status) {
   errno = 0;
-  FileHandle file(std::fopen(fileName, "rb"));
+  platform::Stream file(std::fopen(fileName, "rb"));
   if (!file) {
     // The stream's own buffer or record may be what could not be had.
     status = errno == ENOMEM ? LoadStatus::OutOfStorage : LoadStatus::Unreadable;
@@ -322,7 +316,7 @@ SceneLinesPtr viewSceneLines(std::string_view bytes) { return memoryList(bytes, 
 int writeSceneLines(const SceneLines& list, const char* fileName) {
   std::FILE* raw = std::fopen(fileName, "wb");
   if (raw == nullptr) return 0;
-  FileHandle file(raw);
+  platform::Stream file(raw);
   // Texts are gathered into large blocks: one write call per block, not per line.
   char buffer[16384];
   std::size_t used = 0;

@@ -77,8 +77,8 @@ PanelAnswer askAtPanel(const StandInHost& host, const PanelView& view, const Str
   }
 }
 
-// Writes bytes to path through a new file beside it, renamed over path only
-// once complete, so a failure never leaves path half-written.
+}  // namespace
+
 bool writeAtomically(const std::string& path, const std::string& bytes) {
   std::size_t slash = path.find_last_of("/\\");
   std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
@@ -90,8 +90,6 @@ bool writeAtomically(const std::string& path, const std::string& bytes) {
   }
   return true;
 }
-
-}  // namespace
 
 LWItemID resolveItem(const StandInHost& host, const std::string& item) {
   if (isNumber(item)) return host.objectHandle(std::stoi(item));

@@ -41,6 +41,10 @@ std::string renderTree(const StandInHost& host);
 // The object that item names: an object number or a host name; null if none.
 LWItemID resolveItem(const StandInHost& host, const std::string& item);
 
+// Writes bytes to path through a new file beside it, renamed over path only
+// once complete, so a failure never leaves path half-written.
+bool writeAtomically(const std::string& path, const std::string& bytes);
+
 // The graftling.p beside the running program.
 std::string defaultModulePath();
 

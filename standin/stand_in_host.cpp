@@ -255,15 +255,8 @@ StandInHost::Services StandInHost::services() const {
   return Services{&Callbacks::messageFuncs, &Callbacks::itemInfo, &Callbacks::objectInfo, &sceneInfo_};
 }
 
-namespace {
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-}  // namespace
-
 bool readFileBytes(const std::string& path, std::string& bytes) {
-  File file(std::fopen(path.c_str(), "rb"));
+  platform::Stream file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;
   // Read at once into storage of the file's size, grown only if the file grows.
   std::string all;
@@ -286,7 +279,7 @@ bool readFileBytes(const std::string& path, std::string& bytes) {
 bool writeFileBytes(const std::string& path, const std::string& bytes) {
   std::FILE* raw = std::fopen(path.c_str(), "wb");
   if (raw == nullptr) return false;
-  File file(raw);
+  platform::Stream file(raw);
   if (std::fwrite(bytes.data(), 1, bytes.size(), raw) != bytes.size()) return false;
   if (std::fflush(raw) != 0) return false;
   return std::fclose(file.release()) == 0;
