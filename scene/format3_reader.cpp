@@ -126,16 +126,17 @@ std::uint32_t kindDigit(ItemKind kind) {
 }
 
 // Where an item line of a format from 4 on spells its identifier: after its
-// keyword and one space, and for "LoadObjectLayer" after the layer too. The
-// layer is one field, so white space inside it leaves the line no identifier.
+// keyword and one space, and for "LoadObjectLayer" after the layer and one
+// space too. Fields end at white space: a keyword or a layer that ends in any
+// but a space leaves the line no identifier.
 std::size_t identifierPosition(std::string_view text) {
-  std::size_t at = text.find(' ');
-  if (at == std::string_view::npos) return std::string_view::npos;
-  if (beginsWithWord(text, "LoadObjectLayer")) {
-    at = text.find_first_of(" \t\r\n", at + 1);
+  std::size_t at = 0;
+  for (int field = beginsWithWord(text, "LoadObjectLayer") ? 2 : 1; field > 0; --field) {
+    at = text.find_first_of(" \t\r\n", at);
     if (at == std::string_view::npos || text[at] != ' ') return std::string_view::npos;
+    ++at;
   }
-  return at + 1;
+  return at;
 }
 
 // The identifier spelled at position at of text: 8 hexadecimal digits that

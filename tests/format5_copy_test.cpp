@@ -189,11 +189,12 @@ TEST(Format5CopyTest, ScenesWhoseItemsShareOrLackIdentifiersAreRefused) {
       scene5(5, {objectBlock5("AddNullObject 10000000 A")}, {lightBlock5("10000001", "Key")}, camera), 1,
       why);
   expectRefused(scene5(5, {objectBlock5("LoadObjectLayer 1 Objects/A.lwo")}, key, camera), 1, why);
-  // A layer is one field: a tab or CR inside it leaves no identifier after it.
-  for (std::string layer : {"1\t2", "\x01\r1"}) {
-    expectRefused(
-        scene5(5, {objectBlock5("LoadObjectLayer " + layer + " 10000000 Objects/A.lwo")}, key, camera), 1,
-        why);
+  // Fields end at white space: a keyword or a layer ended by a tab or CR has
+  // no identifier after it, whatever follows the next space.
+  for (std::string line :
+       {"LoadObjectLayer 1\t2 10000000 Objects/A.lwo", "LoadObjectLayer \x01\r1 10000000 Objects/A.lwo",
+        "AddNullObject\t\x01 10000000 A"}) {
+    expectRefused(scene5(5, {objectBlock5(line)}, key, camera), 1, why);
   }
   // Format 9 is not one graftling edits.
   std::string later = scene5(8, {objectBlock5("AddNullObject 10000000 A")}, key, camera);
