@@ -191,7 +191,7 @@ TEST(Format5CopyTest, ScenesWhoseItemsShareOrLackIdentifiersAreRefused) {
   expectRefused(scene5(5, {objectBlock5("LoadObjectLayer 1 Objects/A.lwo")}, key, camera), 1, why);
   // Fields end at white space: a keyword or a layer ended by a tab or CR has
   // no identifier after it, whatever follows the next space.
-  for (std::string line :
+  for (const char* line :
        {"LoadObjectLayer 1\t2 10000000 Objects/A.lwo", "LoadObjectLayer \x01\r1 10000000 Objects/A.lwo",
         "AddNullObject\t\x01 10000000 A"}) {
     expectRefused(scene5(5, {objectBlock5(line)}, key, camera), 1, why);
